@@ -1,0 +1,3 @@
+#include "MainUnit.h"
+
+TMainForm::TMainForm(QWidget* parent) : QWidget(parent) { setObjectName("MainForm"); }

@@ -1,0 +1,3 @@
+#include "TestMain.h"
+
+int main(int argc, char** argv) { return testsupport::runCoreTests(argc, argv); }
