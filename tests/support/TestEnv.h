@@ -1,0 +1,22 @@
+#pragma once
+// Where the tests find their server, credentials, client library and scratch files.
+// The test command exports PATCHWREN_TEST_USER, PATCHWREN_TEST_PASSWORD and
+// PATCHWREN_TEST_DATA; run by hand, the password is read from the Firebird package's file.
+
+#include <QString>
+
+namespace testsupport {
+
+QString serverHost();         // "127.0.0.1"
+QString testUser();           // PATCHWREN_TEST_USER, default "SYSDBA"
+QString testPassword();       // PATCHWREN_TEST_PASSWORD, else the package's SYSDBA password file
+QString clientLibraryName();  // the client library the layer loads in tests: "libfbclient.so.2"
+QString testDataDir();        // PATCHWREN_TEST_DATA, else <temp>/patchwren-tests; created, writable by the server
+
+// A new, unused path for a database file in the test data folder; the tag makes it readable.
+QString uniqueDatabasePath(const QString& tag);
+
+// "127.0.0.1:" + path: the server-side name of a database file.
+QString serverName(const QString& path);
+
+}  // namespace testsupport
