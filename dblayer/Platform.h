@@ -1,0 +1,35 @@
+#pragma once
+// The one place that knows the operating system: dynamic libraries, the loader's errors, a
+// library's version, and the floating-point environment. No other code tests for the platform.
+
+#include <QString>
+
+namespace platform {
+
+using LibraryHandle = void*;  // null: not loaded
+
+// Loads a library by name (a bare name goes through the system's library search order).
+// Returns null on failure; lastLoaderError() then tells why.
+LibraryHandle loadLibrary(const QString& name);
+// The address of an exported symbol, or null (lastLoaderError() tells why).
+void* findSymbol(LibraryHandle library, const char* name);
+void unloadLibrary(LibraryHandle library);
+// True when a library of that name is loaded in the process (does not load it).
+bool libraryIsLoaded(const QString& name);
+
+struct LoaderError {
+    int code = 0;   // the loader's error number; 0 where the loader has none
+    QString text;   // the loader's own description
+};
+// The error of the last failed loadLibrary or findSymbol on this thread.
+LoaderError lastLoaderError();
+
+// The library's own version as (major << 16) | minor, or 0 when the file cannot be found or
+// read or carries no version. Never fails otherwise.
+quint32 libraryVersion(const QString& name);
+
+// Puts the floating-point unit back into the program's default state (extended precision,
+// exceptions masked); client libraries may change it while loading or during calls.
+void restoreFloatingPointEnvironment();
+
+}  // namespace platform

@@ -1,0 +1,75 @@
+#include "IB_Intf.h"
+#include "Platform.h"
+#include "TestEnv.h"
+#include "fib.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using testsupport::clientLibraryName;
+
+TEST(ClientLibraryTest, BindsTheRealClientAndReportsItsOwnVersion)
+{
+    const auto lib = ClientLibraryByName(clientLibraryName());
+    ASSERT_TRUE(lib->LibraryLoaded());
+    EXPECT_EQ(lib->ClientLibraryName(), clientLibraryName());
+    EXPECT_EQ(lib->GetClientMajorVersion(), lib->isc_get_client_major_version());
+    EXPECT_EQ(lib->GetClientMinorVersion(), lib->isc_get_client_minor_version());
+    EXPECT_GE(lib->GetClientMajorVersion(), 6);
+    EXPECT_FALSE(lib->IsBusy());
+    char version[256] = {};
+    lib->isc_get_client_version(version);
+    EXPECT_NE(QString::fromLatin1(version), "");
+}
+
+TEST(ClientLibraryTest, OneNameSharesOneBindingAndDifferentCaseGivesAnother)
+{
+    const auto first = ClientLibraryByName(clientLibraryName());
+    const auto second = ClientLibraryByName(clientLibraryName());
+    EXPECT_EQ(first.get(), second.get());
+
+    // The same file under a name differing only in letter case is another binding.
+    QTemporaryDir dir;
+    const QString real = QFileInfo(QStringLiteral("/usr/lib/x86_64-linux-gnu/") + clientLibraryName())
+                             .canonicalFilePath();
+    const QString upper = dir.filePath(QStringLiteral("LIBFBCLIENT.so.2"));
+    const QString lower = dir.filePath(QStringLiteral("libfbclient.so.2"));
+    ASSERT_TRUE(QFile::link(real, upper));
+    ASSERT_TRUE(QFile::link(real, lower));
+    const auto a = ClientLibraryByName(upper);
+    const auto b = ClientLibraryByName(lower);
+    EXPECT_NE(a.get(), b.get());
+    EXPECT_EQ(a->ClientLibraryName(), upper);
+    EXPECT_EQ(b->ClientLibraryName(), lower);
+    EXPECT_EQ(ClientLibraryByName(upper).get(), a.get());
+}
+
+TEST(ClientLibraryTest, MissingFileFailsWithTheLoaderTextAndRegistersNothing)
+{
+    QTemporaryDir dir;
+    const QString name = dir.filePath(QStringLiteral("libabsent.so.2"));
+    try {
+        ClientLibraryByName(name);
+        FAIL() << "loading a missing library succeeded";
+    } catch (const EOSError& e) {
+        EXPECT_EQ(e.ErrorCode(), 0);
+        EXPECT_TRUE(e.Message().startsWith("System Error.  Code: 0.\r\n")) << e.what();
+        EXPECT_TRUE(e.Message().contains(name)) << e.what();
+        EXPECT_TRUE(e.Message().contains("No such file")) << e.what();
+    }
+    // A later request tries the load again and now finds the file.
+    const QString real = QFileInfo(QStringLiteral("/usr/lib/x86_64-linux-gnu/") + clientLibraryName())
+                             .canonicalFilePath();
+    ASSERT_TRUE(QFile::link(real, name));
+    const auto lib = ClientLibraryByName(name);
+    EXPECT_TRUE(lib->LibraryLoaded());
+}
+
+TEST(ClientLibraryTest, LibraryVersionComesFromTheRealFileName)
+{
+    EXPECT_EQ(platform::libraryVersion(clientLibraryName()), (3u << 16) | 0u);
+    EXPECT_EQ(platform::libraryVersion(QStringLiteral("libgds.so.0")), 0u);
+    EXPECT_EQ(platform::libraryVersion(QString()), 0u);
+}
