@@ -149,4 +149,8 @@ void restoreFloatingPointEnvironment()
 #endif
 }
 
+QString primaryClientLibraryName() { return QStringLiteral("libfbclient.so.2"); }
+
+QString legacyClientLibraryName() { return QStringLiteral("libgds.so.0"); }
+
 }  // namespace platform

@@ -24,6 +24,11 @@ struct LoaderError {
 // The error of the last failed loadLibrary or findSymbol on this thread.
 LoaderError lastLoaderError();
 
+// The platform's file names of the Firebird client library: the current client, and the legacy
+// name older installations provide.
+QString primaryClientLibraryName();  // "libfbclient.so.2"
+QString legacyClientLibraryName();   // "libgds.so.0"
+
 // The library's own version as (major << 16) | minor, or 0 when the file cannot be found or
 // read or carries no version. Never fails otherwise.
 quint32 libraryVersion(const QString& name);
