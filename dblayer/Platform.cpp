@@ -103,7 +103,9 @@ QStringList searchDirectories()
     return dirs;
 }
 
-QString findLibraryFile(const QString& name)
+}  // namespace
+
+QString libraryFilePath(const QString& name)
 {
     if (name.contains(QLatin1Char('/')))
         return QFileInfo(name).isFile() ? name : QString();
@@ -115,13 +117,11 @@ QString findLibraryFile(const QString& name)
     return {};
 }
 
-}  // namespace
-
 quint32 libraryVersion(const QString& name)
 {
     if (name.isEmpty())
         return 0;
-    const QString path = findLibraryFile(name);
+    const QString path = libraryFilePath(name);
     if (path.isEmpty())
         return 0;
     const QFileInfo real(QFileInfo(path).canonicalFilePath());

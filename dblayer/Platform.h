@@ -29,6 +29,10 @@ LoaderError lastLoaderError();
 QString primaryClientLibraryName();  // "libfbclient.so.2"
 QString legacyClientLibraryName();   // "libgds.so.0"
 
+// The file the system's search order finds for a library name (a name with a "/" is taken as a
+// path), or empty when there is none. libraryVersion reads the version of this file.
+QString libraryFilePath(const QString& name);
+
 // The library's own version as (major << 16) | minor, or 0 when the file cannot be found or
 // read or carries no version. Never fails otherwise.
 quint32 libraryVersion(const QString& name);

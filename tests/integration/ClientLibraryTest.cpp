@@ -10,6 +10,18 @@
 
 using testsupport::clientLibraryName;
 
+namespace {
+
+// The real file behind the client library's name, found as the platform module finds it.
+QString realClientFile()
+{
+    const QString real = QFileInfo(platform::libraryFilePath(clientLibraryName())).canonicalFilePath();
+    EXPECT_FALSE(real.isEmpty()) << "the client library is not in the system's search order";
+    return real;
+}
+
+}  // namespace
+
 TEST(ClientLibraryTest, BindsTheRealClientAndReportsItsOwnVersion)
 {
     const auto lib = ClientLibraryByName(clientLibraryName());
@@ -32,8 +44,7 @@ TEST(ClientLibraryTest, OneNameSharesOneBindingAndDifferentCaseGivesAnother)
 
     // The same file under a name differing only in letter case is another binding.
     QTemporaryDir dir;
-    const QString real = QFileInfo(QStringLiteral("/usr/lib/x86_64-linux-gnu/") + clientLibraryName())
-                             .canonicalFilePath();
+    const QString real = realClientFile();
     const QString upper = dir.filePath(QStringLiteral("LIBFBCLIENT.so.2"));
     const QString lower = dir.filePath(QStringLiteral("libfbclient.so.2"));
     ASSERT_TRUE(QFile::link(real, upper));
@@ -60,8 +71,7 @@ TEST(ClientLibraryTest, MissingFileFailsWithTheLoaderTextAndRegistersNothing)
         EXPECT_TRUE(e.Message().contains("No such file")) << e.what();
     }
     // A later request tries the load again and now finds the file.
-    const QString real = QFileInfo(QStringLiteral("/usr/lib/x86_64-linux-gnu/") + clientLibraryName())
-                             .canonicalFilePath();
+    const QString real = realClientFile();
     ASSERT_TRUE(QFile::link(real, name));
     const auto lib = ClientLibraryByName(name);
     EXPECT_TRUE(lib->LibraryLoaded());
@@ -72,4 +82,6 @@ TEST(ClientLibraryTest, LibraryVersionComesFromTheRealFileName)
     EXPECT_EQ(platform::libraryVersion(clientLibraryName()), (3u << 16) | 0u);
     EXPECT_EQ(platform::libraryVersion(QStringLiteral("libgds.so.0")), 0u);
     EXPECT_EQ(platform::libraryVersion(QString()), 0u);
+    EXPECT_EQ(platform::libraryFilePath(QStringLiteral("libgds.so.0")), "");
+    EXPECT_EQ(platform::libraryVersion(realClientFile()), (3u << 16) | 0u);
 }
