@@ -115,6 +115,41 @@ TEST(TIBClientLibraryTest, MissingRequiredEntryPointFailsAndUnloads)
     }
 }
 
+TEST(TIBClientLibraryTest, BusyWhileACallRunsAlsoWhenItRaises)
+{
+    const auto lib = ClientLibraryByName(kClient5);
+    struct TProbe {
+        IIBClientLibrary* lib;
+        bool busyInside = false;
+        bool raise = false;
+    } probe{lib.get()};
+    const ISC_EVENT_CALLBACK look = [](void* arg, ISC_USHORT, const ISC_UCHAR*) {
+        auto* p = static_cast<TProbe*>(arg);
+        p->busyInside = p->lib->IsBusy();
+        if (p->raise)
+            throw Exception("from inside the call");
+    };
+    ISC_LONG id = 0;
+    lib->isc_que_events(StatusVector(), nullptr, &id, 0, nullptr, look, &probe);
+    EXPECT_TRUE(probe.busyInside);
+    EXPECT_FALSE(lib->IsBusy());
+
+    probe = {lib.get(), false, true};
+    EXPECT_THROW(lib->isc_que_events(StatusVector(), nullptr, &id, 0, nullptr, look, &probe), Exception);
+    EXPECT_TRUE(probe.busyInside);
+    EXPECT_FALSE(lib->IsBusy());
+}
+
+TEST(TIBClientLibraryTest, RegisteredButUnloadedBindingIsLoadedAgain)
+{
+    const auto lib = ClientLibraryByName(kClient6);
+    lib->FreeIBLibrary();
+    EXPECT_FALSE(lib->LibraryLoaded());
+    EXPECT_EQ(ClientLibraryByName(kClient6).get(), lib.get());
+    EXPECT_TRUE(lib->LibraryLoaded());
+    EXPECT_EQ(lib->GetClientMajorVersion(), 6);
+}
+
 TEST(RaiseStatusErrorTest, ComposesRaiserSqlMessageAndEngineLines)
 {
     const auto lib = ClientLibraryByName(kClient6);
