@@ -7,6 +7,8 @@
 #include <QObject>
 #include <gtest/gtest.h>
 
+#include <cfenv>
+
 namespace {
 
 const QString kClient5 = QStringLiteral(PATCHWREN_FAKE_CLIENT5);
@@ -145,8 +147,10 @@ TEST(TIBClientLibraryTest, RegisteredButUnloadedBindingIsLoadedAgain)
     const auto lib = ClientLibraryByName(kClient6);
     lib->FreeIBLibrary();
     EXPECT_FALSE(lib->LibraryLoaded());
+    std::fesetround(FE_DOWNWARD);
     EXPECT_EQ(ClientLibraryByName(kClient6).get(), lib.get());
     EXPECT_TRUE(lib->LibraryLoaded());
+    EXPECT_EQ(std::fegetround(), FE_TONEAREST);  // loading restores the floating-point state
     EXPECT_EQ(lib->GetClientMajorVersion(), 6);
 }
 
