@@ -56,6 +56,7 @@ const QList<ExpectedText> kTexts = {
     {"Q3", skDDL, "DC_MS_YMARKS", {}},
     {"Q4", skUpdateOrInsert, nullptr, {param1171Upsert()}},
     {"Q5", skDDL, "PERIOD_VERIFY", {}},
+    {"Q6", skDDL, "VAL_ADD_AFTER", {}},
     {"Q7", skDDL, "DC_MS_PMARKS", {}},
     {"Q8", skDDL, "FIX_PERIOD_FIELDS", {}},
     {"Q9", skExecuteProc, nullptr, {"EXECUTE PROCEDURE FIX_PERIOD_FIELDS;"}},

@@ -1,0 +1,909 @@
+CREATE OR ALTER PROCEDURE VAL_ADD_AFTER (
+  I$PARAM_ID BIGINT,
+  I$OBJ_ID BIGINT,
+  I$VAL VARCHAR(4000),
+  I$USER_ID BIGINT,
+  I$IS_DEL SMALLINT,
+  I$PROCESS_TAG SMALLINT,
+  TAG VARCHAR(100),
+  LANG_CODE VARCHAR(2),
+  TYPE_ID BIGINT)
+RETURNS (
+  BLOB_ID BIGINT,
+  REFRESH_FLAG VARCHAR(100))
+AS
+DECLARE VARIABLE V$KIND CHAR(1);
+DECLARE VARIABLE V$GEN BIGINT;
+DECLARE VARIABLE V$P BIGINT;
+DECLARE VARIABLE V$G BIGINT;
+DECLARE VARIABLE V$COST TYPE OF COLUMN LISTVALS.COST;
+DECLARE VARIABLE V$RES_ID TYPE OF COLUMN LISTVALS.RES_ID;
+DECLARE VARIABLE V$REASON TYPE OF COLUMN LINKS.REASON_ID;
+DECLARE VARIABLE V$ID BIGINT;
+DECLARE VARIABLE V$ID2 BIGINT;
+DECLARE VARIABLE V$PARAM BIGINT;
+DECLARE VARIABLE V$PARAM2 BIGINT;
+DECLARE VARIABLE V$CNT BIGINT;
+DECLARE VARIABLE V$MAX BIGINT;
+DECLARE VARIABLE V$C1 BIGINT;
+DECLARE VARIABLE V$C2 BIGINT;
+DECLARE VARIABLE V$C3 BIGINT;
+DECLARE VARIABLE V$C4 BIGINT;
+DECLARE VARIABLE V$BLOB BIGINT;
+DECLARE VARIABLE V$D1 DATE;
+DECLARE VARIABLE V$D2 DATE;
+DECLARE VARIABLE V$NUM NUMERIC(14,3);
+DECLARE VARIABLE V$TEXT VARCHAR(4000);
+DECLARE VARIABLE V$TEXT2 VARCHAR(4000);
+DECLARE VARIABLE V$KEY VARCHAR(4000) CHARACTER SET UTF8;
+DECLARE VARIABLE V$LONG_NAME VARCHAR(1000);
+DECLARE VARIABLE V$PARENT_TARGET BIGINT;
+DECLARE VARIABLE V$CHILD_TYPE BIGINT;
+DECLARE VARIABLE V$CHILD_TARGET BIGINT;
+DECLARE VARIABLE V$CHILD_KEPT SMALLINT;
+DECLARE VARIABLE V$LIST_TARGET BIGINT;
+BEGIN
+  /* Conventions: the chosen list value is the LISTVALS row whose id is I$VAL; P and G are its
+     parent and grandparent. A result of VAL_ADD that is kept goes into BLOB_ID, any other into
+     V$BLOB. Writing a value directly is an UPDATE OR INSERT on the value table's key; deleting
+     one sets IS_DEL to 1. A singleton SELECT that finds no row leaves its variables as they
+     were, so every lookup starts from reset variables. */
+
+  -- Organisation kind ("C" a college, "O", "D") and the database's generation marker
+  SELECT O.STATUS FROM OU_LICENCE_TYPE O INTO :V$KIND;
+  SELECT G.GEN FROM GEN G INTO :V$GEN;
+
+  /* The chosen list value's parent P, grandparent G, code and text resource, read once for
+     the tag rules below that use them. */
+  IF (TAG IN ('EDU_PROG_TYPE', 'OU_VID', 'OU_OPF', 'ROOM_PURPOSE', 'OU_POST', 'MTR_TCO_GR',
+              'MTR_TCO_KK', 'IR_ELECTRO_GR', 'GIA_PROGRAM_LANG2', 'GIA_PRO_LANG_CLASS2',
+              'GIA_PROGRAM_LANG', 'GIA_PRO_LANG_CLASS', 'GIA_PRO_LANG_CLASS3')
+      OR (TAG IN ('STUDY_FORM', 'OOOD_TYPE', 'OP_STATE_ORG') AND I$PROCESS_TAG = 1 AND I$IS_DEL = 0)) THEN
+    SELECT LV.PARENT_ID, PV.PARENT_ID, LV.COST, LV.RES_ID FROM LISTVALS LV
+      LEFT JOIN LISTVALS PV ON PV.LISTVAL_ID = LV.PARENT_ID
+      WHERE LV.LISTVAL_ID = CAST(:I$VAL AS BIGINT)
+      INTO :V$P, :V$G, :V$COST, :V$RES_ID;
+
+  /* Tag rules, in dispatch order: the first tag that matches runs its rule and no other.
+     The tags are distinct, so each call makes at most this chain of comparisons. */
+
+  -- PUPIL_DISTRICT: the pupil's district against the school's district (list 100)
+  IF (TAG = 'PUPIL_DISTRICT') THEN
+  BEGIN
+    V$COST = NULL;
+    FOR SELECT S.VAL FROM OBJECT_PARENTS_GET(:I$OBJ_ID, 2) OP
+        JOIN VALS S ON S.PARAM_ID = 7 AND S.OBJ_ID = OP.OBJ_ID AND S.IS_DEL = 0
+        INTO :V$TEXT
+    DO
+    BEGIN
+      V$CNT = 0;
+      SELECT FIRST 1 1, LV.COST FROM LISTVALS LV
+        LEFT JOIN RES_GET(LV.RES_ID, :LANG_CODE) R ON 1 = 1
+        WHERE LV.LIST_ID = 168 AND LV.IS_DEL = 0 AND R.VAL LIKE :V$TEXT
+        INTO :V$CNT, :V$COST;
+      IF (V$CNT = 1) THEN
+        LEAVE;
+    END
+    IF (I$IS_DEL = 1) THEN
+      UPDATE VALL SET IS_DEL = 1 WHERE PARAM_ID = 100 AND OBJ_ID = :I$OBJ_ID AND IS_DEL = 0;
+    ELSE
+    BEGIN
+      V$ID = 201;
+      IF (V$COST IS NULL) THEN
+        V$ID = 200;
+      ELSE IF (CAST(V$COST AS DOUBLE PRECISION) = 0
+               OR CAST(V$COST AS DOUBLE PRECISION) = CAST(I$VAL AS DOUBLE PRECISION)) THEN
+        V$ID = 200;
+      UPDATE OR INSERT INTO VALL (PARAM_ID, OBJ_ID, LISTVAL_ID, USER_ID, IS_DEL)
+        VALUES (100, :I$OBJ_ID, :V$ID, NULL, 0);
+    END
+    REFRESH_FLAG = 'REFRESH_TAB';
+  END
+
+  -- GROUP_SPECIALITY: colleges only; the group's students follow, then the code field
+  ELSE IF (TAG = 'GROUP_SPECIALITY') THEN
+  BEGIN
+    IF (V$KIND = 'C') THEN
+    BEGIN
+      FOR SELECT L.OBJ_ID FROM LINKS L
+          WHERE L.PARENT_ID = :I$OBJ_ID AND L.OBJ_TYPE_ID = 10 AND L.DATE_DEL IS NULL
+          INTO :V$ID
+      DO
+        SELECT V.BLOB_ID FROM VAL_ADD(2164, :V$ID, :I$VAL, :I$USER_ID, :I$IS_DEL) V INTO :V$BLOB;
+      EXECUTE PROCEDURE UPDATE_SPECIALITY_CODE(:I$OBJ_ID, :I$PARAM_ID,
+        IIF(I$PARAM_ID IN (2165, 2821, 3367), 2822, 3384), :I$VAL, :I$USER_ID, :I$IS_DEL);
+      REFRESH_FLAG = 'REFRESH_TAB';
+    END
+  END
+
+  -- OOOD_SHORT: the long name of the chosen short name goes to the type's OOOD_FULL parameter
+  ELSE IF (TAG = 'OOOD_SHORT') THEN
+  BEGIN
+    V$LONG_NAME = NULL;
+    SELECT R.VAL_LONG FROM LISTVALS LV
+      LEFT JOIN RES_GET(LV.RES_ID, :LANG_CODE) R ON 1 = 1
+      WHERE LV.LIST_ID = 281 AND LV.IS_DEL = 0 AND R.VAL LIKE :I$VAL
+      INTO :V$LONG_NAME;
+    IF (V$LONG_NAME IS NOT NULL) THEN
+    BEGIN
+      V$PARAM = NULL;
+      SELECT P.PARAM_ID FROM PARAMS P
+        WHERE P.TYPE_ID = :TYPE_ID AND P.TAG = 'OOOD_FULL' AND P.IS_DEL = 0
+        INTO :V$PARAM;
+      -- A type without that parameter has nowhere to keep the long name
+      IF (V$PARAM IS NOT NULL) THEN
+        SELECT V.BLOB_ID FROM VAL_ADD(:V$PARAM, :I$OBJ_ID, :V$LONG_NAME, :I$USER_ID) V INTO :V$BLOB;
+      REFRESH_FLAG = 'REFRESH_TAB_AND_CAPTION';
+    END
+  END
+
+  -- EDU_PROG_TYPE: level and kind follow the chosen type's parent and grandparent
+  ELSE IF (TAG = 'EDU_PROG_TYPE') THEN
+  BEGIN
+    V$PARAM = NULL;
+    V$PARAM2 = NULL;
+    SELECT (SELECT K.PARAM_ID FROM PARAMS K
+              WHERE K.TYPE_ID = P.TYPE_ID AND K.TAG = 'EDU_PROG_VID' AND K.IS_DEL = 0),
+           (SELECT K.PARAM_ID FROM PARAMS K
+              WHERE K.TYPE_ID = P.TYPE_ID AND K.TAG = 'EDU_PROG_LEVEL' AND K.IS_DEL = 0)
+      FROM PARAMS P WHERE P.PARAM_ID = :I$PARAM_ID
+      INTO :V$PARAM, :V$PARAM2;
+    -- Writes to a parameter the type does not define are skipped
+    IF (V$P IS NOT NULL AND V$G IS NOT NULL) THEN
+    BEGIN
+      IF (V$PARAM2 IS NOT NULL) THEN
+        SELECT V.BLOB_ID FROM VAL_ADD(:V$PARAM2, :I$OBJ_ID, :V$P, :I$USER_ID, :I$IS_DEL, :I$PROCESS_TAG) V
+          INTO :V$BLOB;
+      IF (V$PARAM IS NOT NULL) THEN
+        SELECT V.BLOB_ID FROM VAL_ADD(:V$PARAM, :I$OBJ_ID, :V$G, :I$USER_ID, :I$IS_DEL, :I$PROCESS_TAG) V
+          INTO :V$BLOB;
+      REFRESH_FLAG = 'REFRESH_TAB_AND_CAPTION';
+    END
+    ELSE IF (V$P IS NOT NULL) THEN
+    BEGIN
+      IF (V$PARAM IS NOT NULL) THEN
+        SELECT V.BLOB_ID FROM VAL_ADD(:V$PARAM, :I$OBJ_ID, :V$P, :I$USER_ID, :I$IS_DEL, :I$PROCESS_TAG) V
+          INTO :V$BLOB;
+      REFRESH_FLAG = 'REFRESH_TAB_AND_CAPTION';
+    END
+  END
+
+  -- OUTLESSON: value 2 clears list 372 = 780 of the lessons under the object
+  ELSE IF (TAG = 'OUTLESSON') THEN
+  BEGIN
+    IF (CAST(I$VAL AS BIGINT) = 2) THEN
+      FOR SELECT L.OBJ_ID FROM LINKS L
+          WHERE L.PARENT_ID = :I$OBJ_ID AND L.OBJ_TYPE_ID = 49 AND L.DATE_DEL IS NULL
+          INTO :V$ID
+      DO
+      BEGIN
+        UPDATE VALL SET IS_DEL = 1
+          WHERE PARAM_ID = 372 AND OBJ_ID = :V$ID AND IS_DEL = 0 AND LISTVAL_ID = 780;
+        IF (ROW_COUNT > 0) THEN
+          REFRESH_FLAG = 'REFRESH_BRANCH';
+      END
+  END
+
+  -- OU_OWNER_ORGANIZATION
+  ELSE IF (TAG = 'OU_OWNER_ORGANIZATION') THEN
+    EXECUTE PROCEDURE FIXER_SCHOOL_DISTRICT(:I$OBJ_ID, :I$USER_ID);
+
+  -- OU_VID: the kind's parent goes to parameter 11, text 937 is cleared
+  ELSE IF (TAG = 'OU_VID') THEN
+  BEGIN
+    IF (V$P IS NOT NULL) THEN
+    BEGIN
+      SELECT V.BLOB_ID FROM VAL_ADD(11, :I$OBJ_ID, :V$P, :I$USER_ID, :I$IS_DEL, :I$PROCESS_TAG) V
+        INTO :V$BLOB;
+      UPDATE VALS SET IS_DEL = 1 WHERE PARAM_ID = 937 AND OBJ_ID = :I$OBJ_ID;
+      REFRESH_FLAG = 'REFRESH_TAB';
+    END
+  END
+
+  -- REFRESH_TAB
+  ELSE IF (TAG = 'REFRESH_TAB') THEN
+    REFRESH_FLAG = 'REFRESH_TAB';
+
+  -- OU_OPF: the chosen form's code goes to parameter 22
+  ELSE IF (TAG = 'OU_OPF') THEN
+  BEGIN
+    IF (V$COST IS NOT NULL) THEN
+      SELECT V.BLOB_ID FROM VAL_ADD(22, :I$OBJ_ID, :V$COST, :I$USER_ID, :I$IS_DEL, :I$PROCESS_TAG) V
+        INTO :V$BLOB;
+  END
+
+  -- ROOM_PURPOSE: the purpose's grandparent, else its parent, goes to parameter 525
+  ELSE IF (TAG = 'ROOM_PURPOSE') THEN
+  BEGIN
+    IF (V$P IS NOT NULL) THEN
+    BEGIN
+      SELECT V.BLOB_ID FROM VAL_ADD(525, :I$OBJ_ID, COALESCE(:V$G, :V$P), :I$USER_ID, :I$IS_DEL,
+        :I$PROCESS_TAG) V INTO :V$BLOB;
+      REFRESH_FLAG = 'REFRESH_TAB';
+    END
+  END
+
+  -- EMPLOYEE_POST: the employee stays placed exactly under the organisations of current posts
+  ELSE IF (TAG = 'EMPLOYEE_POST') THEN
+  BEGIN
+    FOR SELECT L.PARENT_ID FROM LINKS L
+        WHERE L.OBJ_ID = :I$OBJ_ID AND L.PARENT_TYPE_ID = 14 AND L.DATE_DEL IS NULL
+        INTO :V$ID
+    DO
+    BEGIN
+      /* A current post of the employee: a live type-15 link under it without a live
+         dismissal date (74) on or before today. */
+      FOR SELECT DISTINCT RL.PARENT_ID FROM LINKS PL
+          JOIN VALR R ON R.PARAM_ID = 69 AND R.OBJ_ID = PL.OBJ_ID AND R.IS_DEL = 0
+          JOIN LINKS RL ON RL.OBJ_ID = R.VAL AND RL.PARENT_TYPE_ID IN (2, 211) AND RL.DATE_DEL IS NULL
+          WHERE PL.PARENT_ID = :V$ID AND PL.OBJ_TYPE_ID = 15 AND PL.DATE_DEL IS NULL
+            AND NOT EXISTS (SELECT 1 FROM VALD D
+                            WHERE D.PARAM_ID = 74 AND D.OBJ_ID = PL.OBJ_ID AND D.IS_DEL = 0
+                              AND D.VAL <= CURRENT_DATE)
+            AND NOT EXISTS (SELECT 1 FROM LINKS EL
+                            WHERE EL.OBJ_ID = :V$ID AND EL.PARENT_ID = RL.PARENT_ID
+                              AND EL.DATE_DEL IS NULL)
+          INTO :V$ID2
+      DO
+      BEGIN
+        SELECT A.LINK_ID FROM OBJECT_ADD_LINK(:V$ID2, :V$ID, 14, NULL, NULL, :I$USER_ID) A INTO :V$BLOB;
+        REFRESH_FLAG = 'REFRESH_TREE';
+      END
+      UPDATE LINKS EL SET EL.DATE_DEL = CURRENT_TIMESTAMP
+        WHERE EL.OBJ_ID = :V$ID AND EL.PARENT_TYPE_ID IN (2, 211) AND EL.DATE_DEL IS NULL
+          AND NOT EXISTS (SELECT 1 FROM LINKS PL
+                          JOIN VALR R ON R.PARAM_ID = 69 AND R.OBJ_ID = PL.OBJ_ID AND R.IS_DEL = 0
+                          JOIN LINKS RL ON RL.OBJ_ID = R.VAL AND RL.PARENT_ID = EL.PARENT_ID
+                           AND RL.DATE_DEL IS NULL
+                          WHERE PL.PARENT_ID = :V$ID AND PL.OBJ_TYPE_ID = 15 AND PL.DATE_DEL IS NULL
+                            AND NOT EXISTS (SELECT 1 FROM VALD D
+                                            WHERE D.PARAM_ID = 74 AND D.OBJ_ID = PL.OBJ_ID
+                                              AND D.IS_DEL = 0 AND D.VAL <= CURRENT_DATE));
+      IF (ROW_COUNT > 0) THEN
+        REFRESH_FLAG = 'REFRESH_TREE';
+    END
+  END
+
+  -- OU_POST: the position's name is the post's name, numbered among the school's positions
+  ELSE IF (TAG = 'OU_POST') THEN
+  BEGIN
+    V$TEXT = NULL;
+    V$TEXT2 = NULL;
+    SELECT G.V, G.V_LONG FROM VAL_GET(:I$OBJ_ID, 58) G INTO :V$TEXT, :V$TEXT2;
+    V$ID = NULL;
+    SELECT FIRST 1 L.PARENT_ID FROM LINKS L
+      WHERE L.OBJ_ID = :I$OBJ_ID AND L.PARENT_TYPE_ID = 2 AND L.DATE_DEL IS NULL
+      INTO :V$ID;
+    /* Positions named as the post, trimmed and in any letter case, followed by digits only.
+       STARTING WITH takes the name literally; UTF8 gives UPPER every alphabet. */
+    V$KEY = UPPER(TRIM(CAST(V$TEXT AS VARCHAR(4000) CHARACTER SET UTF8)));
+    V$CNT = 0;
+    V$MAX = NULL;
+    SELECT COUNT(*), MAX(CAST(NULLIF(SUBSTRING(X.T FROM CHAR_LENGTH(:V$KEY) + 1), '') AS BIGINT))
+      FROM (SELECT UPPER(TRIM(CAST(S.VAL AS VARCHAR(4000) CHARACTER SET UTF8))) AS T
+            FROM LINKS L
+            JOIN VALS S ON S.PARAM_ID = 66 AND S.OBJ_ID = L.OBJ_ID AND S.IS_DEL = 0
+            WHERE L.PARENT_ID = :V$ID AND L.OBJ_TYPE_ID = 13 AND L.DATE_DEL IS NULL) X
+      WHERE X.T STARTING WITH :V$KEY
+        AND SUBSTRING(X.T FROM CHAR_LENGTH(:V$KEY) + 1) SIMILAR TO '[0-9]*'
+      INTO :V$CNT, :V$MAX;
+    IF (V$CNT > 0) THEN
+      V$TEXT = V$TEXT || IIF(V$CNT > COALESCE(V$MAX, 0), V$CNT, V$MAX + 1);
+    SELECT V.BLOB_ID FROM VAL_ADD(66, :I$OBJ_ID, :V$TEXT, :I$USER_ID, :I$IS_DEL, :I$PROCESS_TAG) V
+      INTO :BLOB_ID;
+    SELECT V.BLOB_ID FROM VAL_ADD(589, :I$OBJ_ID, :V$TEXT2, :I$USER_ID, :I$IS_DEL, :I$PROCESS_TAG) V
+      INTO :BLOB_ID;
+    IF (V$P IS NOT NULL) THEN
+    BEGIN
+      SELECT V.BLOB_ID FROM VAL_ADD(64, :I$OBJ_ID, :V$P, :I$USER_ID, :I$IS_DEL, :I$PROCESS_TAG) V
+        INTO :BLOB_ID;
+      SELECT V.BLOB_ID FROM VAL_ADD(63, :I$OBJ_ID, COALESCE(:V$G, :V$P), :I$USER_ID, :I$IS_DEL,
+        :I$PROCESS_TAG) V INTO :BLOB_ID;
+    END
+    REFRESH_FLAG = 'REFRESH_TAB_AND_CAPTION';
+  END
+
+  -- VACATION_BEGIN, VACATION_END: the vacation's length in days (329); 01.01.2000 is unset
+  ELSE IF (TAG = 'VACATION_BEGIN' OR TAG = 'VACATION_END') THEN
+  BEGIN
+    V$D1 = NULL;
+    V$D2 = NULL;
+    SELECT G.D FROM VAL_GET(:I$OBJ_ID, 327) G INTO :V$D1;
+    SELECT G.D FROM VAL_GET(:I$OBJ_ID, 328) G INTO :V$D2;
+    IF (V$D1 IS NOT NULL AND V$D2 IS NOT NULL
+        AND V$D1 <> DATE '2000-01-01' AND V$D2 <> DATE '2000-01-01') THEN
+    BEGIN
+      SELECT V.BLOB_ID FROM VAL_ADD(329, :I$OBJ_ID, :V$D2 - :V$D1 + 1) V INTO :BLOB_ID;
+      REFRESH_FLAG = 'REFRESH_TAB';
+    END
+  END
+
+  -- MTR_TCO_GR: the group's parent (626) and the group's text (627)
+  ELSE IF (TAG = 'MTR_TCO_GR') THEN
+  BEGIN
+    IF (V$P IS NOT NULL) THEN
+    BEGIN
+      V$TEXT = NULL;
+      SELECT R.VAL FROM RES_GET(:V$RES_ID, :LANG_CODE) R INTO :V$TEXT;
+      SELECT V.BLOB_ID FROM VAL_ADD(626, :I$OBJ_ID, :V$P, :I$USER_ID, :I$IS_DEL, :I$PROCESS_TAG) V
+        INTO :BLOB_ID;
+      SELECT V.BLOB_ID FROM VAL_ADD(627, :I$OBJ_ID, :V$TEXT, :I$USER_ID, :I$IS_DEL, :I$PROCESS_TAG) V
+        INTO :BLOB_ID;
+      REFRESH_FLAG = 'REFRESH_TAB_AND_CAPTION';
+    END
+  END
+
+  -- MTR_TCO_KK: text 877 takes the chosen value's text when it has none
+  ELSE IF (TAG = 'MTR_TCO_KK') THEN
+  BEGIN
+    V$CNT = 0;
+    SELECT 1 FROM VALS S WHERE S.PARAM_ID = 877 AND S.OBJ_ID = :I$OBJ_ID AND S.IS_DEL = 0
+      INTO :V$CNT;
+    IF (V$CNT = 0) THEN
+    BEGIN
+      V$TEXT = NULL;
+      SELECT R.VAL FROM RES_GET(:V$RES_ID, :LANG_CODE) R INTO :V$TEXT;
+      SELECT V.BLOB_ID FROM VAL_ADD(877, :I$OBJ_ID, :V$TEXT, :I$USER_ID, :I$IS_DEL, :I$PROCESS_TAG) V
+        INTO :BLOB_ID;
+      REFRESH_FLAG = 'REFRESH_TAB_AND_CAPTION';
+    END
+  END
+
+  -- IR_ELECTRO_GR: the group's parent goes to parameter 637
+  ELSE IF (TAG = 'IR_ELECTRO_GR') THEN
+  BEGIN
+    IF (V$P IS NOT NULL) THEN
+    BEGIN
+      SELECT V.BLOB_ID FROM VAL_ADD(637, :I$OBJ_ID, :V$P, :I$USER_ID, :I$IS_DEL, :I$PROCESS_TAG) V
+        INTO :BLOB_ID;
+      REFRESH_FLAG = 'REFRESH_TAB_AND_CAPTION';
+    END
+  END
+
+  -- LIC_SCHOOLAR_COUNT: pupils in total (1190) and weighted (1191) from integers 1186 to 1189
+  ELSE IF (TAG = 'LIC_SCHOOLAR_COUNT') THEN
+  BEGIN
+    -- An absent count is 0; a count row without a value stays null and makes the sums null
+    V$C1 = 0;
+    V$C2 = 0;
+    V$C3 = 0;
+    V$C4 = 0;
+    FOR SELECT I.PARAM_ID, I.VAL FROM VALI I
+        WHERE I.PARAM_ID IN (1186, 1187, 1188, 1189) AND I.OBJ_ID = :I$OBJ_ID AND I.IS_DEL = 0
+        INTO :V$PARAM, :V$CNT
+    DO
+    BEGIN
+      IF (V$PARAM = 1186) THEN V$C1 = V$CNT;
+      ELSE IF (V$PARAM = 1187) THEN V$C2 = V$CNT;
+      ELSE IF (V$PARAM = 1188) THEN V$C3 = V$CNT;
+      ELSE V$C4 = V$CNT;
+    END
+    V$NUM = V$C1 + 0.25 * V$C2 + 0.1 * V$C3 + 0.025 * V$C4;
+    UPDATE OR INSERT INTO VALI (PARAM_ID, OBJ_ID, VAL, USER_ID, IS_DEL)
+      VALUES (1190, :I$OBJ_ID, :V$C1 + :V$C2 + :V$C3 + :V$C4, :I$USER_ID, 0);
+    UPDATE OR INSERT INTO VALF (PARAM_ID, OBJ_ID, VAL, USER_ID, IS_DEL)
+      VALUES (1191, :I$OBJ_ID, :V$NUM, :I$USER_ID, 0);
+    REFRESH_FLAG = 'REFRESH_TAB';
+  END
+
+  -- DIVISION_SUBJECT: the subjects (type 58) of the object's divisions (type 48) are unlinked
+  ELSE IF (TAG = 'DIVISION_SUBJECT') THEN
+  BEGIN
+    FOR SELECT DISTINCT L58.OBJ_ID FROM LINKS L48
+        JOIN LINKS L58 ON L58.PARENT_ID = L48.OBJ_ID AND L58.OBJ_TYPE_ID = 58 AND L58.DATE_DEL IS NULL
+        WHERE L48.PARENT_ID = :I$OBJ_ID AND L48.OBJ_TYPE_ID = 48 AND L48.DATE_DEL IS NULL
+        INTO :V$ID
+    DO
+      UPDATE LINKS SET DATE_DEL = CURRENT_TIMESTAMP WHERE OBJ_ID = :V$ID AND DATE_DEL IS NULL;
+  END
+
+  -- PUPIL_MOVEMENT_TYPE: the reason of the pupil's placements under students (type 10)
+  ELSE IF (TAG = 'PUPIL_MOVEMENT_TYPE') THEN
+  BEGIN
+    V$REASON = NULL;
+    IF (I$IS_DEL = 0) THEN
+      V$REASON = I$VAL;
+    UPDATE LINKS SET REASON_ID = :V$REASON
+      WHERE OBJ_ID = :I$OBJ_ID AND PARENT_TYPE_ID = 10 AND DATE_DEL IS NULL;
+  END
+
+  -- GIA_TYPE_CLASS: the class's attestation type; synonym and students' participant category
+  ELSE IF (TAG = 'GIA_TYPE_CLASS') THEN
+  BEGIN
+    TYPE_ID = NULL;
+    SELECT O.TYPE_ID FROM OBJECTS O WHERE O.OBJ_ID = :I$OBJ_ID INTO :TYPE_ID;
+    EXECUTE PROCEDURE GIA_CHECK_CLASS_CHANGE(:I$OBJ_ID);
+    IF (I$IS_DEL = 0 AND CAST(I$VAL AS BIGINT) IS DISTINCT FROM 11217) THEN
+    BEGIN
+      -- Only classes (9, 187) and attestation classes (125) have a synonym parameter
+      V$PARAM = DECODE(TYPE_ID, 9, 1363, 187, 1653, 125, 821);
+      IF (V$PARAM IS NOT NULL) THEN
+      BEGIN
+        V$TEXT = NULL;
+        SELECT S.SINONIM FROM GIA_CLASS_SINONIM_GET(:I$OBJ_ID) S INTO :V$TEXT;
+        UPDATE OR INSERT INTO VALS (PARAM_ID, OBJ_ID, VAL, USER_ID, IS_DEL)
+          VALUES (:V$PARAM, :I$OBJ_ID, :V$TEXT, :I$USER_ID, 0);
+      END
+      REFRESH_FLAG = 'REFRESH_TAB';
+      -- Colleges keep their participant category
+      IF (V$KIND IS DISTINCT FROM 'C') THEN
+        FOR SELECT DISTINCT L.OBJ_ID FROM LINKS L
+            WHERE L.PARENT_ID = :I$OBJ_ID AND L.OBJ_TYPE_ID = 10 AND L.DATE_DEL IS NULL
+              AND NOT EXISTS (SELECT 1 FROM VALL V
+                              WHERE V.PARAM_ID = 1340 AND V.OBJ_ID = L.OBJ_ID AND V.IS_DEL = 0
+                                AND V.LISTVAL_ID NOT IN (2992, 10874))
+            INTO :V$ID
+        DO
+          UPDATE OR INSERT INTO VALL (PARAM_ID, OBJ_ID, LISTVAL_ID, USER_ID, IS_DEL)
+            VALUES (1340, :V$ID, 2993, :I$USER_ID, 0);
+    END
+  END
+
+  /* CLASS_NAME (classes 9 and 187, texts 1363 and 1653) and GIA_VIRTUAL_CLASS_NAME (text 821):
+     a class without a name takes its synonym. CLASS_NAME first takes the object's own type. */
+  ELSE IF (TAG = 'CLASS_NAME' OR TAG = 'GIA_VIRTUAL_CLASS_NAME') THEN
+  BEGIN
+    V$PARAM = 821;
+    IF (TAG = 'CLASS_NAME') THEN
+    BEGIN
+      TYPE_ID = NULL;
+      SELECT O.TYPE_ID FROM OBJECTS O WHERE O.OBJ_ID = :I$OBJ_ID INTO :TYPE_ID;
+      V$PARAM = DECODE(TYPE_ID, 9, 1363, 187, 1653);
+    END
+    IF (I$IS_DEL = 0 AND V$PARAM IS NOT NULL) THEN
+      IF (NOT EXISTS (SELECT 1 FROM VALS S
+                      WHERE S.PARAM_ID = :V$PARAM AND S.OBJ_ID = :I$OBJ_ID AND S.IS_DEL = 0)) THEN
+      BEGIN
+        V$TEXT = NULL;
+        SELECT S.SINONIM FROM GIA_CLASS_SINONIM_GET(:I$OBJ_ID) S INTO :V$TEXT;
+        -- A class takes only a synonym it has; an attestation class takes it even when null
+        IF (V$TEXT IS NOT NULL OR V$PARAM = 821) THEN
+          UPDATE OR INSERT INTO VALS (PARAM_ID, OBJ_ID, VAL, USER_ID, IS_DEL)
+            VALUES (:V$PARAM, :I$OBJ_ID, :V$TEXT, :I$USER_ID, 0);
+      END
+    REFRESH_FLAG = 'REFRESH_TAB';
+  END
+
+  -- GIA_VIRTUAL_OU_DISTR
+  ELSE IF (TAG = 'GIA_VIRTUAL_OU_DISTR') THEN
+    REFRESH_FLAG = 'REFRESH_TAB';
+
+  -- PUPIL_MOVEMENT_DATE: the leave check may ask the caller to go to the object
+  ELSE IF (TAG = 'PUPIL_MOVEMENT_DATE') THEN
+  BEGIN
+    IF (I$IS_DEL = 0) THEN
+    BEGIN
+      V$NUM = NULL;
+      SELECT C.X FROM TARVELL_EDUCATION_LEAVE_CHECK(:I$OBJ_ID, CAST(:I$VAL AS DATE), :I$USER_ID) C
+        INTO :V$NUM;
+      IF (V$NUM > 1) THEN
+        REFRESH_FLAG = 'REFRESH_TREE_GO_OBJECT';
+    END
+  END
+
+  /* The building and attestation-class rules below share two bodies, run after this chain:
+     the chosen value's parent to a target of the object (V$PARENT_TARGET), and the new value
+     to a target of every live child of a type (V$CHILD_TYPE, V$CHILD_TARGET). */
+
+  -- BUILDING_OWNERSHIP (527), BUILDING_OWNERSHIP_DOC (528): to the buildings (61), kept
+  ELSE IF (TAG = 'BUILDING_OWNERSHIP' OR TAG = 'BUILDING_OWNERSHIP_DOC') THEN
+  BEGIN
+    V$CHILD_TYPE = 61;
+    V$CHILD_TARGET = IIF(TAG = 'BUILDING_OWNERSHIP', 527, 528);
+    V$CHILD_KEPT = 1;
+  END
+
+  -- GIA_PROGRAM_LANG2, GIA_PRO_LANG_CLASS2, GIA_WORD_CLASS2, GIA_EXCEL_CLASS2 (children 126)
+  ELSE IF (TAG = 'GIA_PROGRAM_LANG2') THEN
+    V$PARENT_TARGET = 1626;
+  ELSE IF (TAG = 'GIA_PRO_LANG_CLASS2') THEN
+  BEGIN
+    V$PARENT_TARGET = 1633;
+    V$CHILD_TYPE = 126;
+    V$CHILD_TARGET = 1628;
+  END
+  ELSE IF (TAG = 'GIA_WORD_CLASS2' OR TAG = 'GIA_EXCEL_CLASS2') THEN
+  BEGIN
+    V$CHILD_TYPE = 126;
+    V$CHILD_TARGET = IIF(TAG = 'GIA_WORD_CLASS2', 1629, 1630);
+  END
+
+  -- GIA_PROGRAM_LANG, GIA_PRO_LANG_CLASS[3], GIA_WORD_CLASS[3], GIA_EXCEL_CLASS[3] (students)
+  ELSE IF (TAG = 'GIA_PROGRAM_LANG') THEN
+    V$PARENT_TARGET = 1620;
+  ELSE IF (TAG = 'GIA_PRO_LANG_CLASS' OR TAG = 'GIA_PRO_LANG_CLASS3') THEN
+  BEGIN
+    V$PARENT_TARGET = IIF(TAG = 'GIA_PRO_LANG_CLASS', 1613, 1743);
+    V$CHILD_TYPE = 10;
+    V$CHILD_TARGET = 1622;
+  END
+  ELSE IF (TAG IN ('GIA_WORD_CLASS', 'GIA_WORD_CLASS3', 'GIA_EXCEL_CLASS', 'GIA_EXCEL_CLASS3')) THEN
+  BEGIN
+    V$CHILD_TYPE = 10;
+    V$CHILD_TARGET = IIF(TAG STARTING WITH 'GIA_WORD', 1624, 1625);
+  END
+
+  -- DOU_GROUP_TYPE: list 1655 is cleared
+  ELSE IF (TAG = 'DOU_GROUP_TYPE') THEN
+  BEGIN
+    UPDATE VALL SET IS_DEL = 1 WHERE PARAM_ID = 1655 AND OBJ_ID = :I$OBJ_ID AND IS_DEL = 0;
+    REFRESH_FLAG = 'REFRESH_TAB';
+  END
+
+  /* The rules from FGOS_SPECIALITY to OP_STATE_ORG run only with process tag 1; with any
+     other process tag these tags run no tag rule at all. */
+
+  -- FGOS_SPECIALITY
+  ELSE IF (TAG = 'FGOS_SPECIALITY') THEN
+  BEGIN
+    IF (I$PROCESS_TAG = 1) THEN
+    BEGIN
+      EXECUTE PROCEDURE FGOS_SPECIALITY_SET(:I$OBJ_ID, :I$PARAM_ID, :I$VAL, :I$USER_ID, :I$IS_DEL);
+      REFRESH_FLAG = 'REFRESH_TAB';
+    END
+  END
+
+  -- FGOS_SPECIALITY_CODE: the read-only code field follows the profession or specialty
+  ELSE IF (TAG = 'FGOS_SPECIALITY_CODE') THEN
+  BEGIN
+    IF (I$PROCESS_TAG = 1) THEN
+    BEGIN
+      IF (I$IS_DEL = 1) THEN
+        UPDATE VALL SET IS_DEL = 1
+          WHERE PARAM_ID IN (1753, 2460, 3378) AND OBJ_ID = :I$OBJ_ID AND IS_DEL = 0;
+      ELSE
+      BEGIN
+        V$ID = NULL;
+        V$ID2 = NULL;
+        SELECT LV.LISTVAL_ID, LV.LIST_ID FROM LISTVALS LV
+          WHERE LV.LIST_ID IN (244, 298, 352) AND LV.TAG = :I$VAL
+          INTO :V$ID, :V$ID2;
+        SELECT V.BLOB_ID FROM VAL_ADD(DECODE(:V$ID2, 244, 1753, 298, 2460, 3378), :I$OBJ_ID, :V$ID,
+          :I$USER_ID, 0, 0) V INTO :V$BLOB;
+      END
+      REFRESH_FLAG = 'REFRESH_TAB';
+    END
+  END
+
+  -- STUDY_FORM (1888), OOOD_TYPE (1889), OP_STATE_ORG (2390): the chosen value's parent
+  ELSE IF (TAG IN ('STUDY_FORM', 'OOOD_TYPE', 'OP_STATE_ORG')) THEN
+  BEGIN
+    IF (I$PROCESS_TAG = 1) THEN
+      V$LIST_TARGET = DECODE(TAG, 'STUDY_FORM', 1888, 'OOOD_TYPE', 1889, 2390);
+  END
+
+  -- COLLEGE_STUDY_PLAN_STAGE_COUNT, COLLEGE_SEMESTR_COUNT
+  ELSE IF (TAG = 'COLLEGE_STUDY_PLAN_STAGE_COUNT') THEN
+  BEGIN
+    EXECUTE PROCEDURE COLLEGE_SP_STAGE_CHANGED(:I$OBJ_ID);
+    REFRESH_FLAG = 'REFRESH_TAB_BRANCH';
+  END
+  ELSE IF (TAG = 'COLLEGE_SEMESTR_COUNT') THEN
+  BEGIN
+    EXECUTE PROCEDURE COLLEGE_SEMESTR_COUNT_CHANGED(:I$OBJ_ID);
+    REFRESH_FLAG = 'REFRESH_TAB';
+  END
+
+  /* YEARASDATEASYEAR: a date parameter D and its year parameter D + 1 kept in step, for the
+     pairs (2181, 2182), (2183, 2184), (2185, 2186), (2187, 2188) and (2336, 2337). */
+  ELSE IF (TAG = 'YEARASDATEASYEAR') THEN
+  BEGIN
+    IF (I$PARAM_ID IN (2181, 2183, 2185, 2187, 2336)) THEN
+    BEGIN
+      V$CNT = EXTRACT(YEAR FROM CAST(I$VAL AS DATE));
+      V$ID = NULL;
+      SELECT I.VAL FROM VALI I WHERE I.PARAM_ID = :I$PARAM_ID + 1 AND I.OBJ_ID = :I$OBJ_ID AND I.IS_DEL = 0
+        INTO :V$ID;
+      IF (V$ID IS DISTINCT FROM V$CNT) THEN
+        SELECT V.BLOB_ID FROM VAL_ADD(:I$PARAM_ID + 1, :I$OBJ_ID, :V$CNT, :I$USER_ID) V INTO :BLOB_ID;
+    END
+    ELSE IF (I$PARAM_ID IN (2182, 2184, 2186, 2188, 2337)) THEN
+    BEGIN
+      V$CNT = 0;
+      V$D1 = NULL;
+      SELECT 1, D.VAL FROM VALD D WHERE D.PARAM_ID = :I$PARAM_ID - 1 AND D.OBJ_ID = :I$OBJ_ID AND D.IS_DEL = 0
+        INTO :V$CNT, :V$D1;
+      IF (V$CNT = 0) THEN
+        SELECT V.BLOB_ID FROM VAL_ADD(:I$PARAM_ID - 1, :I$OBJ_ID, '01.01.' || :I$VAL, :I$USER_ID) V
+          INTO :BLOB_ID;
+      ELSE IF (EXTRACT(YEAR FROM V$D1) <> CAST(I$VAL AS INTEGER)) THEN
+      BEGIN
+        -- The stored day and month in the new year; 29 February fails in a year without it
+        V$D1 = CAST(EXTRACT(DAY FROM V$D1) || '.' || EXTRACT(MONTH FROM V$D1) || '.' || I$VAL AS DATE);
+        SELECT V.BLOB_ID FROM VAL_ADD(:I$PARAM_ID - 1, :I$OBJ_ID, :V$D1, :I$USER_ID) V INTO :BLOB_ID;
+      END
+    END
+    REFRESH_FLAG = 'REFRESH_TAB';
+  END
+
+  -- FPU_BOOK_CODE: the textbook's data is updated
+  ELSE IF (TAG = 'FPU_BOOK_CODE') THEN
+  BEGIN
+    EXECUTE PROCEDURE LIB_BOOK_UPDATE_PRG(:I$OBJ_ID, :I$VAL, :I$USER_ID) RETURNING_VALUES :V$TEXT;
+    REFRESH_FLAG = 'REFRESH_TAB_AND_CAPTION';
+  END
+
+  -- FPU_BOOK_PAR: a textbook's grade N or range A-B, each within 0..12, into 2819 and 2820
+  ELSE IF (TAG = 'FPU_BOOK_PAR') THEN
+  BEGIN
+    V$TEXT = NULLIF(I$VAL, '');
+    V$CNT = POSITION('-' IN V$TEXT);
+    IF (V$CNT > 0) THEN
+      V$C1 = CAST(SUBSTRING(V$TEXT FROM 1 FOR V$CNT - 1) AS INTEGER);
+    ELSE
+      V$C1 = CAST(V$TEXT AS INTEGER);
+    IF (V$C1 < 0 OR V$C1 > 12) THEN
+      EXCEPTION DATA_ERROR 'Номер параллели должен быть в пределах 0..12';
+    V$C2 = V$C1;
+    IF (V$CNT > 0) THEN
+    BEGIN
+      V$C2 = CAST(SUBSTRING(V$TEXT FROM V$CNT + 1) AS INTEGER);
+      IF (V$C2 < 0 OR V$C2 > 12) THEN
+        EXCEPTION DATA_ERROR 'Номер параллели должен быть в пределах 0..12';
+      IF (V$C1 >= V$C2) THEN
+        EXCEPTION DATA_ERROR 'Начальный номер параллели должен быть меньше конечного';
+    END
+    SELECT V.BLOB_ID FROM VAL_ADD(2819, :I$OBJ_ID, :V$C1) V INTO :V$BLOB;
+    SELECT V.BLOB_ID FROM VAL_ADD(2820, :I$OBJ_ID, :V$C2) V INTO :V$BLOB;
+    REFRESH_FLAG = 'REFRESH_TAB';
+  END
+
+  /* Bodies of the family rules chosen above. */
+
+  -- The chosen value's parent to the object's target parameter
+  IF (V$PARENT_TARGET IS NOT NULL) THEN
+  BEGIN
+    IF (V$P IS NOT NULL) THEN
+    BEGIN
+      SELECT V.BLOB_ID FROM VAL_ADD(:V$PARENT_TARGET, :I$OBJ_ID, :V$P, :I$USER_ID, :I$IS_DEL,
+        :I$PROCESS_TAG) V INTO :V$BLOB;
+      REFRESH_FLAG = 'REFRESH_TAB';
+    END
+  END
+
+  -- The new value to every live child; the kept copies (buildings) pass no further arguments
+  IF (V$CHILD_TYPE IS NOT NULL) THEN
+    FOR SELECT L.OBJ_ID FROM LINKS L
+        WHERE L.PARENT_ID = :I$OBJ_ID AND L.OBJ_TYPE_ID = :V$CHILD_TYPE AND L.DATE_DEL IS NULL
+        INTO :V$ID
+    DO
+    BEGIN
+      IF (V$CHILD_KEPT = 1) THEN
+        SELECT V.BLOB_ID FROM VAL_ADD(:V$CHILD_TARGET, :V$ID, :I$VAL) V INTO :BLOB_ID;
+      ELSE
+        SELECT V.BLOB_ID FROM VAL_ADD(:V$CHILD_TARGET, :V$ID, :I$VAL, :I$USER_ID, :I$IS_DEL,
+          :I$PROCESS_TAG) V INTO :V$BLOB;
+    END
+
+  -- Process tag 1: a deletion clears the target list, else the chosen value's parent goes there
+  IF (V$LIST_TARGET IS NOT NULL) THEN
+  BEGIN
+    IF (I$IS_DEL = 1) THEN
+      UPDATE VALL SET IS_DEL = 1 WHERE PARAM_ID = :V$LIST_TARGET AND OBJ_ID = :I$OBJ_ID AND IS_DEL = 0;
+    ELSE
+    BEGIN
+      SELECT V.BLOB_ID FROM VAL_ADD(:V$LIST_TARGET, :I$OBJ_ID, :V$P, :I$USER_ID, 0, 0) V INTO :V$BLOB;
+    END
+    REFRESH_FLAG = 'REFRESH_TAB';
+  END
+
+  /* Parameter rules, first chain: the first row whose condition holds runs, no other. */
+
+  -- 2330: the authority's kind by the object's own link type
+  IF (I$PARAM_ID = 2330) THEN
+  BEGIN
+    V$ID = NULL;
+    SELECT L.OBJ_TYPE_ID FROM LINKS L WHERE L.OBJ_ID = :I$OBJ_ID INTO :V$ID;
+    IF (V$ID = 112) THEN
+      SELECT V.BLOB_ID FROM VAL_ADD(2330, :I$OBJ_ID, 'КО', 1) V INTO :BLOB_ID;
+    ELSE IF (V$ID = 111) THEN
+      SELECT V.BLOB_ID FROM VAL_ADD(2330, :I$OBJ_ID, 'ОУО', 1) V INTO :BLOB_ID;
+  END
+
+  -- 2085: date 2086 is deleted as of today
+  ELSE IF (I$PARAM_ID = 2085) THEN
+    SELECT V.BLOB_ID FROM VAL_ADD(2086, :I$OBJ_ID, CURRENT_DATE, :I$USER_ID, 1) V INTO :BLOB_ID;
+
+  -- 2725, 2722: value 3 clears texts 2723, 2724, 2726 and 2727
+  ELSE IF (I$PARAM_ID IN (2725, 2722)) THEN
+  BEGIN
+    IF (CAST(I$VAL AS BIGINT) = 3) THEN
+      UPDATE VALS SET IS_DEL = 1 WHERE PARAM_ID IN (2723, 2724, 2726, 2727) AND OBJ_ID = :I$OBJ_ID;
+    REFRESH_FLAG = 'REFRESH_TAB';
+  END
+
+  -- 2462: subject areas of preinstalled subjects are fixed; user subjects are renumbered
+  ELSE IF (I$PARAM_ID = 2462) THEN
+  BEGIN
+    IF (I$OBJ_ID < 1000000000 AND V$GEN > 0) THEN
+      EXCEPTION DATA_ERROR 'Вы не можете изменять предметные области предустановленных предметов';
+    IF (I$IS_DEL = 0) THEN
+    BEGIN
+      EXECUTE PROCEDURE SUBJECT_ENUM_MASTER(:I$OBJ_ID, :I$VAL);
+      REFRESH_FLAG = 'REFRESH_TAB';
+    END
+  END
+
+  -- 650: no duplicate textbooks by year of publication
+  ELSE IF (I$PARAM_ID = 650) THEN
+    EXECUTE PROCEDURE LIB_BOOK_VALIDATE_REFS(:I$OBJ_ID, :I$VAL);
+
+  -- 2658: a textbook's grade re-forms the list
+  ELSE IF (I$PARAM_ID = 2658) THEN
+    REFRESH_FLAG = 'REFRESH_TAB_AND_CAPTION';
+
+  -- 2837 (study week), 381 (curriculum stage)
+  ELSE IF (I$PARAM_ID IN (2837, 381)) THEN
+  BEGIN
+    IF (I$PARAM_ID = 381) THEN
+    BEGIN
+      EXECUTE PROCEDURE CHECK_PLAN_STAGE(:I$OBJ_ID);
+      EXECUTE PROCEDURE SCHOOL_WEEK_ADD(:I$OBJ_ID, NULL);
+    END
+    ELSE
+      EXECUTE PROCEDURE SCHOOL_WEEK_ADD(:I$OBJ_ID, CAST(:I$VAL AS BIGINT));
+    REFRESH_FLAG = 'REFRESH_TAB';
+  END
+
+  -- 526, 533: area and number of study and laboratory rooms
+  ELSE IF (I$PARAM_ID IN (526, 533)) THEN
+  BEGIN
+    EXECUTE PROCEDURE AREA_SL_ROOMS_CALC(:I$OBJ_ID);
+    IF (I$PARAM_ID = 526) THEN
+      EXECUTE PROCEDURE COUNT_SL_ROOMS_CALC(:I$OBJ_ID);
+    REFRESH_FLAG = 'REFRESH_TAB';
+  END
+
+  -- 108, 2836: only a temporary registration (1218) keeps its end date
+  ELSE IF (I$PARAM_ID IN (108, 2836)) THEN
+  BEGIN
+    IF (I$IS_DEL = 1 OR CAST(I$VAL AS BIGINT) IS DISTINCT FROM 1218) THEN
+      EXECUTE PROCEDURE RESET_REGISTRATION_DATE(:I$OBJ_ID);
+    REFRESH_FLAG = 'REFRESH_TAB';
+  END
+
+  -- 1832 deleted: the programme kind stays while curricula are attached
+  ELSE IF (I$PARAM_ID = 1832 AND I$IS_DEL = 1) THEN
+    EXECUTE PROCEDURE CHECK_OP_PLAN_EXISTS(:I$OBJ_ID);
+
+  -- 1832, 2379 set: the programme's adapted status follows
+  ELSE IF (I$PARAM_ID IN (1832, 2379) AND I$IS_DEL = 0) THEN
+  BEGIN
+    EXECUTE PROCEDURE APPLY_AOOP_TYPE(:I$OBJ_ID, :I$PARAM_ID, :I$VAL);
+    REFRESH_FLAG = 'REFRESH_TAB';
+  END
+
+  -- 2470, 3013, 3373 (status), 2545, 3022, 2478, 3014, 2101: no change while students attach
+  ELSE IF (I$PARAM_ID IN (2470, 2545, 3013, 3022, 2478, 3014, 2101, 3373)) THEN
+  BEGIN
+    V$ID = NULL;
+    IF (I$PARAM_ID IN (2470, 3013, 3373)) THEN
+    BEGIN
+      IF (I$IS_DEL = 0) THEN
+        V$ID = CAST(I$VAL AS BIGINT);
+    END
+    ELSE
+      SELECT FIRST 1 V.LISTVAL_ID FROM VALL V
+        WHERE V.PARAM_ID IN (2470, 3013, 3373) AND V.OBJ_ID = :I$OBJ_ID AND V.IS_DEL = 0
+        ORDER BY V.PARAM_ID
+        INTO :V$ID;
+    EXECUTE PROCEDURE CHECK_PLAN_STATUS_CANCHANGE(:I$OBJ_ID, :V$ID, :I$PARAM_ID);
+  END
+
+  /* Independent parameter rules, in order. Their parameter sets are disjoint, so at most one
+     of them holds for a call. */
+
+  -- 72, 73, 1790: the employee's qualification category
+  IF (I$PARAM_ID IN (72, 73, 1790)) THEN
+    EXECUTE PROCEDURE VACANCY_UPDATE_CAT(:I$OBJ_ID);
+  -- 428, 2705 set: no duplicate divisions of streams and subgroups
+  ELSE IF (I$PARAM_ID IN (428, 2705) AND I$IS_DEL = 0) THEN
+    EXECUTE PROCEDURE CHECK_UNIQUE_DIVS(:I$OBJ_ID, :I$VAL);
+  -- 2464 set: an extracurricular subject's number follows its direction
+  ELSE IF (I$PARAM_ID = 2464 AND I$IS_DEL = 0) THEN
+    EXECUTE PROCEDURE SUBJECT_ENUM_DIR(:I$OBJ_ID, :I$VAL);
+  -- 2478, 3014 set: the profile choice stays valid
+  ELSE IF (I$PARAM_ID IN (2478, 3014) AND I$IS_DEL = 0) THEN
+    EXECUTE PROCEDURE PLAN_PROFILE_VALIDATE(:I$OBJ_ID, :I$VAL);
+  -- 1236 set: the current study year
+  ELSE IF (I$PARAM_ID = 1236 AND I$IS_DEL = 0) THEN
+    EXECUTE PROCEDURE VALIDATE_CURRENT_YEAR(:I$VAL);
+  -- 51, 571, 573 set: the insurance number goes to the employee
+  ELSE IF (I$PARAM_ID IN (51, 571, 573) AND I$IS_DEL = 0) THEN
+    EXECUTE PROCEDURE COPY_EMPLOYEE_SNILS(:I$OBJ_ID);
+  -- 2934 set to 2: one post for the report
+  ELSE IF (I$PARAM_ID = 2934 AND I$IS_DEL = 0 AND CAST(I$VAL AS BIGINT) = 2) THEN
+    EXECUTE PROCEDURE VALIDATE_DEFAULT_JOB(:I$OBJ_ID);
+  -- 74 set: workloads are reset on dismissal
+  ELSE IF (I$PARAM_ID = 74 AND I$IS_DEL = 0) THEN
+    EXECUTE PROCEDURE VALIDATE_LAST_JOB(:I$OBJ_ID);
+  -- 2126 set: the profession of vocational training
+  ELSE IF (I$PARAM_ID = 2126 AND I$IS_DEL = 0) THEN
+    EXECUTE PROCEDURE UPDATE_PROFESSION_CODE(:I$OBJ_ID, :I$VAL);
+
+  /* Parameter rules, second chain: the first row whose condition holds runs, no other.
+     TYPE_ID is the one rules GIA_TYPE_CLASS and CLASS_NAME may have replaced. */
+
+  -- 2935: an employee chosen as an expert
+  IF (I$PARAM_ID = 2935) THEN
+    EXECUTE PROCEDURE UT_SYNC_EXPERT(:I$OBJ_ID, COALESCE(:I$VAL, 3));
+  -- 59, 60, 61, 241, 1180
+  ELSE IF (I$PARAM_ID IN (59, 60, 61, 241, 1180)) THEN
+    EXECUTE PROCEDURE UT_SYNC_EXPERT(:I$OBJ_ID, NULL);
+  -- 441, 614 set
+  ELSE IF (I$PARAM_ID IN (441, 614) AND I$IS_DEL = 0) THEN
+    EXECUTE PROCEDURE CHECK_ACTIVE_DOCUMENTS(:I$OBJ_ID);
+  -- 554 set: the special-needs type goes to all students
+  ELSE IF (I$PARAM_ID = 554 AND I$IS_DEL = 0) THEN
+    EXECUTE PROCEDURE APPLY_OVZ_TYPE(:I$OBJ_ID, :I$VAL);
+  -- 592 set: the entry type of the group's open movements
+  ELSE IF (I$PARAM_ID = 592 AND I$IS_DEL = 0) THEN
+  BEGIN
+    IF (CAST(I$VAL AS BIGINT) IN (13274, 13275)) THEN
+      SELECT V.BLOB_ID FROM VAL_ADD(554, :I$OBJ_ID, 1355) V INTO :BLOB_ID;
+    UPDATE PERSON_MOVEMENTS SET TYPE_IN = :I$VAL
+      WHERE GROUP_ID = :I$OBJ_ID AND DATE_DEL IS NULL AND DATE_OUT IS NULL;
+  END
+  -- 53, 1609: the journal access of the chosen person's account
+  ELSE IF (I$PARAM_ID IN (53, 1609)) THEN
+  BEGIN
+    IF (I$VAL <> '') THEN
+    BEGIN
+      V$ID = NULL;
+      SELECT FIRST 1 U.USER_ID FROM USERS U WHERE U.OBJ_ID = CAST(:I$VAL AS BIGINT) INTO :V$ID;
+      IF (V$ID IS NOT NULL) THEN
+        EXECUTE PROCEDURE CJ2_JOURNAL_ACCESS_UPD(NULL, :V$ID);
+    END
+  END
+  -- Object types 441, 442, 443, 444, 447, 453
+  ELSE IF (TYPE_ID IN (441, 442, 443, 444, 447, 453)) THEN
+    EXECUTE PROCEDURE GZ_VAL_AFTER(:I$OBJ_ID, :I$PARAM_ID, :I$VAL, :I$IS_DEL);
+  -- Object types 458, 459
+  ELSE IF (TYPE_ID IN (458, 459)) THEN
+  BEGIN
+    EXECUTE PROCEDURE ATT_VAL_AFTER(:I$OBJ_ID, :I$PARAM_ID, :I$VAL, :I$IS_DEL, :I$USER_ID);
+    REFRESH_FLAG = 'REFRESH_TAB';
+  END
+  -- 3278: a date of a student's record; the student's attestation flags follow it
+  ELSE IF (I$PARAM_ID = 3278) THEN
+  BEGIN
+    IF (I$IS_DEL = 0 AND CAST(I$VAL AS DATE) < DATE '2022-09-01') THEN
+      EXCEPTION DATA_ERROR 'Недопустимое значение даты';
+    -- Once per pair of a link under a student and a link of that student under a class
+    FOR SELECT LS.PARENT_ID FROM LINKS LS
+        JOIN LINKS LC ON LC.OBJ_ID = LS.PARENT_ID AND LC.PARENT_TYPE_ID IN (9, 187) AND LC.DATE_DEL IS NULL
+        WHERE LS.OBJ_ID = :I$OBJ_ID AND LS.PARENT_TYPE_ID = 10 AND LS.DATE_DEL IS NULL
+        INTO :V$ID
+    DO
+    BEGIN
+      IF (I$VAL IS NOT NULL AND I$IS_DEL = 0) THEN
+      BEGIN
+        IF (V$KIND = 'O') THEN
+        BEGIN
+          SELECT V.BLOB_ID FROM VAL_ADD(3280, :V$ID, 2) V INTO :V$BLOB;
+          SELECT V.BLOB_ID FROM VAL_ADD(3281, :V$ID, 2) V INTO :V$BLOB;
+        END
+        ELSE IF (V$KIND = 'D') THEN
+          SELECT V.BLOB_ID FROM VAL_ADD(3282, :V$ID, 2) V INTO :V$BLOB;
+      END
+      ELSE
+      BEGIN
+        V$PARAM = 3280;
+        WHILE (V$PARAM <= 3285) DO
+        BEGIN
+          SELECT V.BLOB_ID FROM VAL_ADD(:V$PARAM, :V$ID, 3) V INTO :V$BLOB;
+          V$PARAM = V$PARAM + 1;
+        END
+      END
+    END
+  END
+  -- 1170 set: the period schedule's periods are verified
+  ELSE IF (I$PARAM_ID = 1170 AND I$IS_DEL = 0) THEN
+    EXECUTE PROCEDURE PERIOD_VERIFY(:I$OBJ_ID, CAST(:I$VAL AS BIGINT));
+
+  -- Final refresh rule: these parameters always refresh the tab
+  IF (I$PARAM_ID IN (51, 72, 73, 571, 573, 592, 1790, 2126, 2373, 2374, 2375, 2464, 3114)) THEN
+    REFRESH_FLAG = 'REFRESH_TAB';
+
+  SUSPEND;
+END
