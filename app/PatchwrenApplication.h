@@ -4,15 +4,10 @@
 // itself never sees an exception and the program keeps running.
 
 #include <QApplication>
-#include <exception>
-#include <functional>
 
 class PatchwrenApplication : public QApplication {
 public:
     PatchwrenApplication(int& argc, char** argv);
 
     bool notify(QObject* receiver, QEvent* event) override;
-
-    // Shows the error box for an exception caught at the dispatch.
-    static void showException(const std::exception_ptr& error);
 };

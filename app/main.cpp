@@ -4,7 +4,7 @@
 int main(int argc, char** argv)
 {
     PatchwrenApplication app(argc, argv);
-    TMainForm form;
+    TMainForm form;  // the first window: the main window, with its own task bar button
     form.show();
     return app.exec();
 }
