@@ -3,6 +3,7 @@
 #include "ErrorDisplay.h"
 
 #include <QFont>
+#include <QThread>
 
 PatchwrenApplication::PatchwrenApplication(int& argc, char** argv) : QApplication(argc, argv)
 {
@@ -16,8 +17,13 @@ bool PatchwrenApplication::notify(QObject* receiver, QEvent* event)
     try {
         return QApplication::notify(receiver, event);
     } catch (...) {
-        // The event reached its handler; what went wrong there has now been shown.
-        ShowException(std::current_exception());
+        // The event reached its handler; what went wrong there is shown, by the user
+        // interface thread, which alone may create the error box.
+        const std::exception_ptr error = std::current_exception();
+        if (QThread::currentThread() == thread())
+            ShowException(error);
+        else
+            QMetaObject::invokeMethod(this, [error] { ShowException(error); }, Qt::QueuedConnection);
         return true;
     }
 }

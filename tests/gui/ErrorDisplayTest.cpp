@@ -9,6 +9,7 @@
 #include "fib.h"
 
 #include <QPushButton>
+#include <QThread>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -129,6 +130,24 @@ TEST(ErrorDisplayTest, SilentAbortShowsNothing)
     answer.waitUntilFinished();
     EXPECT_FALSE(answer.answered());
     EXPECT_EQ(window.clicks, 1);
+}
+
+TEST(ErrorDisplayTest, ExceptionInAnotherThreadIsShownByTheUserInterfaceThread)
+{
+    QThread worker;
+    auto* receiver = new QObject;
+    receiver->moveToThread(&worker);
+    QObject::connect(&worker, &QThread::finished, receiver, &QObject::deleteLater);
+    worker.start();
+    MessageBoxReading box;
+    ModalAnswer answer(readMessageBox(box));
+    QMetaObject::invokeMethod(
+        receiver, [] { throw Exception("from the worker"); }, Qt::QueuedConnection);
+    answer.waitUntilFinished();
+    worker.quit();
+    worker.wait();
+    EXPECT_TRUE(answer.answered());
+    EXPECT_EQ(box.text, "from the worker.");
 }
 
 TEST(ErrorDisplayTest, InformationBoxHasCaptionIconAndDefaultOk)
