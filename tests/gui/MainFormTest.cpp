@@ -167,4 +167,15 @@ TEST(TMainFormTest, CancelledDialogKeepsTypedPath)
     EXPECT_TRUE(wasFileDialog);
     EXPECT_FALSE(answer.leftOpen());
     EXPECT_EQ(form.edPath()->text(), "192.168.0.5:D:\\DB\\BASE.FDB");
+
+    // Ctrl+Enter in the editor presses its default button, which opens the same dialog.
+    bool againFileDialog = false;
+    ModalAnswer again([&](QWidget* modal) {
+        againFileDialog = qobject_cast<QFileDialog*>(modal) != nullptr;
+        if (againFileDialog)
+            qobject_cast<QFileDialog*>(modal)->reject();
+    });
+    QTest::keyClick(form.edPath(), Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_TRUE(againFileDialog);
+    EXPECT_EQ(form.edPath()->text(), "192.168.0.5:D:\\DB\\BASE.FDB");
 }
