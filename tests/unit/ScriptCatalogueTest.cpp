@@ -68,6 +68,7 @@ const QList<ExpectedText> kTexts = {
 
 TEST(ScriptCatalogueTest, ListsThirteenStatementsInDefinitionAndRunOrder)
 {
+    ASSERT_EQ(kTexts.size(), 13) << "every statement's text is checked below";
     EXPECT_EQ(componentsOf(script::definitionOrder()),
               QStringList({"Q1", "VerQuery", "Q2", "Q3", "Q7", "Q6", "Q4", "Q5", "Q8", "Q9", "Q10", "QQ", "Q11"}));
     const QList<script::ScriptStatement> run = script::runOrder();
