@@ -1,0 +1,45 @@
+#pragma once
+// A fixture for tests of the update script's statements: a fresh stand-in product database per
+// test, one session on it, and the script's texts installed as the run sends them.
+
+#include "ScratchDatabase.h"
+#include "TestSession.h"
+#include "fib.h"
+
+#include <QStringList>
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace testsupport {
+
+// The message of the server error the call raises; empty when it raises none.
+inline QString serverErrorOf(const std::function<void()>& call)
+{
+    try {
+        call();
+    } catch (const EFIBInterBaseError& e) {
+        return e.Message();
+    }
+    return {};
+}
+
+class ScriptDatabaseTest : public ::testing::Test {
+protected:
+    ScriptDatabaseTest()
+        : db(QString::fromStdString(::testing::UnitTest::GetInstance()->current_test_info()->name())),
+          session(db.serverName())
+    {
+    }
+
+    // Executes the components' texts in the given order in the session's transaction.
+    void run(const QStringList& components)
+    {
+        for (const QString& component : components)
+            session.executeScript(component);
+    }
+
+    ScratchDatabase db;
+    TestSession session;
+};
+
+}  // namespace testsupport
