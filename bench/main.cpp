@@ -1,0 +1,199 @@
+// The benchmark harness. One case per process, so that the peak memory it reports is the
+// case's own; scripts/bench runs the cases and writes docs/benchmarks.md from their lines.
+//
+//   patchwren_bench create <database> <rows>              the fetch table, filled once
+//   patchwren_bench drop <database>
+//   patchwren_bench fetch <impl> <database> <rows>        impl: raw, raw-qt, qt
+//   patchwren_bench cycles <impl> <database> <cycles> <table rows>
+//   patchwren_bench impls fetch|cycles                     the implementations of a case
+//   patchwren_bench smoke                                  every case at a tiny size
+//
+// <database> is a server name ("127.0.0.1:/path"); credentials come from PATCHWREN_TEST_USER and
+// PATCHWREN_TEST_PASSWORD (else SYSDBA and the Firebird package's password file).
+
+#include "BenchSupport.h"
+#include "QtPeer.h"
+#include "RawClient.h"
+#include "TestEnv.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+
+#include <cstdio>
+#include <functional>
+#include <map>
+
+namespace {
+
+using bench::Failure;
+
+std::int64_t number(const QString& text)
+{
+    bool ok = false;
+    const qlonglong value = text.toLongLong(&ok);
+    if (!ok || value < 0)
+        throw Failure(("not a count: " + text).toStdString());
+    return value;
+}
+
+// A case's checksum and the seconds its work took, the attachment not counted.
+struct Outcome {
+    std::int64_t sum = 0;
+    double seconds = 0;
+};
+template <typename Work>
+Outcome timed(Work work)
+{
+    bench::Stopwatch watch;
+    const std::int64_t sum = work();
+    return {sum, watch.seconds()};
+}
+
+using FetchCase = std::function<Outcome(const QString& database, std::int64_t rows)>;
+using CycleCase = std::function<Outcome(const QString& database, std::int64_t cycles, std::int64_t tableRows)>;
+
+const std::map<QString, FetchCase>& fetchCases()
+{
+    static const std::map<QString, FetchCase> cases = {
+        {QStringLiteral("raw"),
+         [](const QString& db, std::int64_t rows) {
+             bench::RawConnection conn(db, testsupport::testUser(), testsupport::testPassword());
+             return timed([&] { return bench::rawFetch(conn, rows, false); });
+         }},
+        {QStringLiteral("raw-qt"),
+         [](const QString& db, std::int64_t rows) {
+             bench::RawConnection conn(db, testsupport::testUser(), testsupport::testPassword());
+             return timed([&] { return bench::rawFetch(conn, rows, true); });
+         }},
+        {QStringLiteral("qt"),
+         [](const QString& db, std::int64_t rows) {
+             bench::QtPeerConnection conn(db, testsupport::testUser(), testsupport::testPassword());
+             return timed([&] { return conn.fetch(rows); });
+         }},
+    };
+    return cases;
+}
+
+const std::map<QString, CycleCase>& cycleCases()
+{
+    static const std::map<QString, CycleCase> cases = {
+        {QStringLiteral("raw"),
+         [](const QString& db, std::int64_t cycles, std::int64_t tableRows) {
+             bench::RawConnection conn(db, testsupport::testUser(), testsupport::testPassword());
+             return timed([&] { return bench::rawCycles(conn, cycles, tableRows); });
+         }},
+        {QStringLiteral("qt"),
+         [](const QString& db, std::int64_t cycles, std::int64_t tableRows) {
+             bench::QtPeerConnection conn(db, testsupport::testUser(), testsupport::testPassword());
+             return timed([&] { return conn.cycles(cycles, tableRows); });
+         }},
+    };
+    return cases;
+}
+
+template <typename Map>
+const typename Map::mapped_type& pick(const Map& cases, const QString& impl)
+{
+    const auto it = cases.find(impl);
+    if (it == cases.end())
+        throw Failure(("unknown implementation: " + impl).toStdString());
+    return it->second;
+}
+
+std::int64_t runFetch(const QString& impl, const QString& db, std::int64_t rows)
+{
+    const auto& run = pick(fetchCases(), impl);
+    const Outcome outcome = run(db, rows);
+    bench::report(QStringLiteral("fetch"), impl, rows, outcome.seconds, outcome.sum);
+    return outcome.sum;
+}
+
+std::int64_t runCycles(const QString& impl, const QString& db, std::int64_t cycles, std::int64_t tableRows)
+{
+    const auto& run = pick(cycleCases(), impl);
+    const Outcome outcome = run(db, cycles, tableRows);
+    bench::report(QStringLiteral("cycles"), impl, cycles, outcome.seconds, outcome.sum);
+    return outcome.sum;
+}
+
+// Every case at a tiny size in one process; fails only when a case fails or when two
+// implementations read different values. No timing is judged.
+int smoke()
+{
+    const QString user = testsupport::testUser();
+    const QString password = testsupport::testPassword();
+    const QString db = testsupport::serverName(testsupport::uniqueDatabasePath(QStringLiteral("bench-smoke")));
+    constexpr std::int64_t rows = 500;
+    bench::createBenchDatabase(db, user, password, rows);
+    int failures = 0;
+    try {
+        const auto agree = [&failures](const char* what, const std::map<QString, std::int64_t>& sums) {
+            for (const auto& [impl, sum] : sums)
+                if (sum != sums.begin()->second) {
+                    std::fprintf(stderr, "%s: %s read %lld, %s read %lld\n", what, qPrintable(impl),
+                                 static_cast<long long>(sum), qPrintable(sums.begin()->first),
+                                 static_cast<long long>(sums.begin()->second));
+                    ++failures;
+                }
+        };
+        std::map<QString, std::int64_t> fetchSums;
+        for (const auto& entry : fetchCases())
+            fetchSums[entry.first] = runFetch(entry.first, db, rows);
+        agree("fetch", fetchSums);
+        std::map<QString, std::int64_t> cycleSums;
+        for (const auto& entry : cycleCases())
+            cycleSums[entry.first] = runCycles(entry.first, db, 50, rows);
+        agree("cycles", cycleSums);
+    } catch (...) {
+        bench::dropDatabase(db, user, password);
+        throw;
+    }
+    bench::dropDatabase(db, user, password);
+    return failures == 0 ? 0 : 1;
+}
+
+template <typename Map>
+void printKeys(const Map& cases)
+{
+    for (const auto& entry : cases)
+        std::printf("%s\n", qPrintable(entry.first));
+}
+
+int usage()
+{
+    std::fprintf(stderr,
+                 "usage: patchwren_bench create <database> <rows> | drop <database> |\n"
+                 "       impls fetch|cycles | fetch <impl> <database> <rows> | cycles <impl> <database> <cycles> <table rows> | smoke\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    try {
+        const QString command = args.value(0);
+        if (command == QLatin1String("create") && args.size() == 3)
+            bench::createBenchDatabase(args[1], testsupport::testUser(), testsupport::testPassword(), number(args[2]));
+        else if (command == QLatin1String("drop") && args.size() == 2)
+            bench::dropDatabase(args[1], testsupport::testUser(), testsupport::testPassword());
+        else if (command == QLatin1String("fetch") && args.size() == 4)
+            runFetch(args[1], args[2], number(args[3]));
+        else if (command == QLatin1String("cycles") && args.size() == 5)
+            runCycles(args[1], args[2], number(args[3]), number(args[4]));
+        else if (command == QLatin1String("impls") && args.value(1) == QLatin1String("fetch"))
+            printKeys(fetchCases());
+        else if (command == QLatin1String("impls") && args.value(1) == QLatin1String("cycles"))
+            printKeys(cycleCases());
+        else if (command == QLatin1String("smoke"))
+            return smoke();
+        else
+            return usage();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "patchwren_bench: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
