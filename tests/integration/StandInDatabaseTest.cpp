@@ -131,6 +131,20 @@ TEST(StandInDatabaseTest, ScratchFileIsRemovedOnDestruction)
     EXPECT_FALSE(QFile::exists(path));
 }
 
+TEST(StandInDatabaseTest, CreateCommandBuildsWithoutAServerForEmbeddedUse)
+{
+    const QString path = testsupport::uniqueDatabasePath(QStringLiteral("embedded"));
+    QString output;
+    ASSERT_EQ(testsupport::runCreateCommand({path}, &output), 0) << output.toStdString();
+    {
+        TestSession s(path);
+        EXPECT_EQ(s.scalar(QStringLiteral("SELECT COUNT(*) FROM RDB$PROCEDURES WHERE RDB$PROCEDURE_NAME = 'VAL_ADD'")),
+                  QVariant(qlonglong(1)));
+        EXPECT_EQ(s.scalar(QStringLiteral("SELECT COUNT(*) FROM LINKS")), QVariant(qlonglong(0)));
+    }
+    QFile::remove(path);
+}
+
 TEST(StandInDatabaseTest, CreateCommandRefusesToOverwriteAndExplainsBadArguments)
 {
     const QString path = testsupport::uniqueDatabasePath(QStringLiteral("existing"));

@@ -65,10 +65,13 @@ QString templatePath(bool withDemoData)
 {
     static std::mutex lock;
     std::lock_guard guard(lock);
-    const QString path = QDir(testDataDir()).filePath(
-        (withDemoData ? QStringLiteral("template-demo-") : QStringLiteral("template-")) +
-        sourceDigest(withDemoData) + QStringLiteral(".fdb"));
+    const QDir dir(testDataDir());
+    const QString prefix = withDemoData ? QStringLiteral("template-demo-") : QStringLiteral("template-");
+    const QString path = dir.filePath(prefix + sourceDigest(withDemoData) + QStringLiteral(".fdb"));
     if (!QFile::exists(path)) {
+        // Templates of earlier scripts are of no more use.
+        for (const QString& old : dir.entryList({prefix + QStringLiteral("????????????????.fdb")}, QDir::Files))
+            QFile::remove(dir.filePath(old));
         const QString building = uniqueDatabasePath(QStringLiteral("building"));
         createDatabase(building, withDemoData);
         if (std::rename(QFile::encodeName(building).constData(), QFile::encodeName(path).constData()) != 0) {
