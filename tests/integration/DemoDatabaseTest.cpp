@@ -4,6 +4,7 @@
 
 #include "ScratchDatabase.h"
 #include "TestSession.h"
+#include "fib.h"
 
 #include <QDate>
 #include <gtest/gtest.h>
@@ -59,6 +60,22 @@ TEST(DemoDatabaseTest, EveryScriptProcedureHasSomethingToDo)
     EXPECT_TRUE(periods.contains(QVariantList{QStringLiteral("b7e90f11-0003"), QStringLiteral("2023-Q2")}));
     EXPECT_TRUE(periodMarks.contains(
         QVariantList{QStringLiteral("b7e90f11-0003"), QStringLiteral("2023-Q1"), QStringLiteral("4")}));
+
+    // A first-grader's year splits at the holidays but not at the first-graders' February one.
+    QStringList stretches;
+    for (const QVariantList& row : periods)
+        if (row[0] == QVariant(QStringLiteral("a1f3c2d4-0001")) && row[1].toString().startsWith("2023-C"))
+            stretches << row[1].toString();
+    EXPECT_EQ(stretches, (QStringList{"2023-C1", "2023-C2", "2023-C3", "2023-C4"}));
+
+    // The product's write of a period kind goes through the post-processing, which checks it.
+    try {
+        s.query(QStringLiteral("SELECT * FROM VAL_ADD_AFTER(1170, 1000000411, '13', 1, 0, 1, NULL, 'ru', 154)"));
+        ADD_FAILURE() << "a repeated period kind was accepted";
+    } catch (const EFIBInterBaseError& e) {
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("Учебный период не должен повторяться в списке"))) << e.what();
+    }
+    s.rollback();
 
     // The lesson links wait for their date window (30 December 2023 to 9 January 2024).
     s.execute(QStringLiteral("EXECUTE PROCEDURE CJ2022_DO2_LINKS"));
