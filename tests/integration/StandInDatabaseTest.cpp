@@ -105,6 +105,15 @@ TEST(StandInDatabaseTest, SchemaHoldsTheProductsObjectsAndSessionsSeeEachOthersC
               QStringLiteral("UTF8"));
     EXPECT_EQ(s.scalar(QStringLiteral("SELECT STATUS FROM OU_LICENCE_TYPE")), QVariant(QStringLiteral("O")));
 
+    // A statement with more columns than the first description area holds.
+    s.executeScript(QStringLiteral("Q4"));
+    const auto params = s.query(QStringLiteral("SELECT * FROM PARAMS"));
+    ASSERT_EQ(params.size(), 1);
+    ASSERT_EQ(params[0].size(), 29);
+    EXPECT_EQ(params[0][0], QVariant(qlonglong(1171)));
+    EXPECT_EQ(params[0][13], QVariant(QStringLiteral("0")));
+    EXPECT_EQ(params[0][28], QVariant(0));
+
     // Row ids come from generators; the text value's search copy follows the value.
     const QVariant link = s.scalar(
         QStringLiteral("INSERT INTO LINKS (OBJ_ID, OBJ_TYPE_ID) VALUES (1000000001, 2) RETURNING LINK_ID"));
