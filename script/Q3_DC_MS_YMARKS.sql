@@ -108,6 +108,8 @@ BEGIN
       V$YEAR_LV = NULL;
       SELECT FIRST 1 YL.LISTVAL_ID FROM LISTVALS YL
       WHERE YL.LIST_ID = 29 AND YL.IS_DEL = 0 AND CAST(YL.COST AS INTEGER) = :V$STUDY_YEAR
+      -- "+ 0": sort the few matching rows rather than walk the whole key index
+      ORDER BY YL.LISTVAL_ID + 0
       INTO :V$YEAR_LV;
 
       -- Year marks, and in the current year every subject of the journals still without one
@@ -182,7 +184,8 @@ BEGIN
         FROM VALM FM
         WHERE FM.PUPIL_ID = :V$PERSON AND FM.YEAR_ID = :V$YEAR_LV AND FM.SUBJECT_ID = :SUBJECT_ID
           AND FM.MARKTYPE_ID = 3013 AND FM.IS_DEL = 0 AND (FM.IS_NATIVE IS NULL OR FM.IS_NATIVE = 1)
-        ORDER BY FM.MARK_ID
+        -- "+ 0": sort the few matching rows rather than walk the whole key index
+        ORDER BY FM.MARK_ID + 0
         INTO :V$FINAL, :V$DT5;
         FINAL_FACT = CASE
           WHEN V$FINAL BETWEEN 3014 AND 3018 THEN V$FINAL - 3013

@@ -92,6 +92,8 @@ BEGIN
     IF (V$STUDY_YEAR <= V$YEAR) THEN
       SELECT FIRST 1 YL.LISTVAL_ID FROM LISTVALS YL
       WHERE YL.LIST_ID = 29 AND YL.IS_DEL = 0 AND CAST(YL.COST AS INTEGER) = :V$YEAR
+      -- "+ 0": sort the few matching rows rather than walk the whole key index
+      ORDER BY YL.LISTVAL_ID + 0
       INTO :V$YEAR_LV;
     CLASS_YEAR_FROM = V$YEAR;
 
