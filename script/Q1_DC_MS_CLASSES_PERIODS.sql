@@ -215,7 +215,10 @@ BEGIN
           V$POS = POSITION(' ' IN V$NAME_IN);
           CLASS_LETTER = IIF(V$POS > 0, SUBSTRING(V$NAME_IN FROM V$POS + 1), V$NAME_IN);
           CREATE_DATETIME = V$DATE_ADD;
-          IS_LAST_CLASS = IIF(V$GRADE = V$TOP_GRADE, 'true', 'false');
+          -- Assigned, not IIF(..., 'true', 'false'): that is CHAR(5) and would give 'true '
+          IS_LAST_CLASS = 'false';
+          IF (V$GRADE = V$TOP_GRADE) THEN
+            IS_LAST_CLASS = 'true';
 
           IF (V$STUDY_YEAR = V$YEAR) THEN
           BEGIN
@@ -260,10 +263,11 @@ BEGIN
               PERIOD_TYPE_CODE = DECODE(V$TYPE, 'Q', 'quarter', 'H', 'halfyear', 'T', 'trimester');
               PERIOD_TYPE_DESCRIOPTION = DECODE(V$TYPE, 'Q', 'четверть', 'H', 'полугодие', 'T', 'триместр');
               PERIOD_ID = V$YEAR || '-' || V$TYPE || PERIOD_NUM;
-              EDU_PROGRAM_NAME = CASE
+              -- TRIM: a CASE of text literals is CHAR and would pad 'basic' to the longest name
+              EDU_PROGRAM_NAME = TRIM(CASE
                 WHEN V$LEVEL IN (22, 5339, 37, 38, 39, 40) THEN 'elementary'
                 WHEN V$LEVEL IN (26, 5341, 41, 42, 43, 44, 45) THEN 'basic'
-                WHEN V$LEVEL IN (27, 5343, 46, 47, 48) THEN 'secondary' END;
+                WHEN V$LEVEL IN (27, 5343, 46, 47, 48) THEN 'secondary' END);
               SUSPEND;
             END
 
@@ -298,10 +302,10 @@ BEGIN
               PERIOD_END_DATE = V$START;
               PERIOD_NUM = V$STRETCH;
               PERIOD_ID = V$YEAR || '-C' || V$STRETCH;
-              EDU_PROGRAM_NAME = CASE
+              EDU_PROGRAM_NAME = TRIM(CASE
                 WHEN V$LEVEL IN (22, 5339, 37, 38, 39, 40) THEN 'elementary'
                 WHEN V$LEVEL IN (26, 5341, 41, 42, 43, 44, 45) THEN 'basic'
-                WHEN V$LEVEL IN (27, 5343, 46, 47, 48) THEN 'secondary' END;
+                WHEN V$LEVEL IN (27, 5343, 46, 47, 48) THEN 'secondary' END);
               SUSPEND;
               V$STRETCH = V$STRETCH + 1;
               V$STRETCH_START = V$END + 1;
@@ -327,10 +331,10 @@ BEGIN
               AND (:CLASS_END_DATE IS NULL OR M.DATE_IN <= :CLASS_END_DATE)
             ORDER BY M.DATE_IN DESC
             INTO :V$LEVEL;
-            EDU_PROGRAM_NAME = CASE
+            EDU_PROGRAM_NAME = TRIM(CASE
               WHEN V$LEVEL IN (22, 5339, 37, 38, 39, 40) THEN 'elementary'
               WHEN V$LEVEL IN (26, 5341, 41, 42, 43, 44, 45) THEN 'basic'
-              WHEN V$LEVEL IN (27, 5343, 46, 47, 48) THEN 'secondary' END;
+              WHEN V$LEVEL IN (27, 5343, 46, 47, 48) THEN 'secondary' END);
             PERIOD_IS_STUDY = 'false';
             PERIOD_ID_CTL = NULL;
 
