@@ -1,6 +1,8 @@
 // Tag rules with logic of their own for pupils, organisations, staff and equipment.
 #include "ValAddAfterFixture.h"
 
+#include "fib.h"
+
 namespace valadd {
 namespace {
 
@@ -236,6 +238,54 @@ TEST_F(TagRulesTest, ListValueParentsGoToTheirTargets)
     EXPECT_EQ(r.refreshFlag, "REFRESH_TAB_AND_CAPTION");
     EXPECT_TRUE(r.blobId.isValid());
     EXPECT_EQ(live("VALL", kSchool, 637), 7001);
+}
+
+TEST_F(TagRulesTest, ProgrammeTypeFillsLevelAndKindOfItsObjectType)
+{
+    param(3000, 6, 500);
+    param(3001, 6, 500, "EDU_PROG_VID");
+    param(3002, 6, 500, "EDU_PROG_LEVEL");
+    param(3003, 6, 501, "EDU_PROG_LEVEL");  // another object type's level
+    listValue(9000, 900);
+    listValue(9001, 900, 9000);
+    listValue(9002, 900, 9001);
+
+    EXPECT_EQ(call(3000, kObj, "9002", "EDU_PROG_TYPE").refreshFlag, "REFRESH_TAB_AND_CAPTION");
+    EXPECT_EQ(live("VALL", kObj, 3002), 9001);
+    EXPECT_EQ(live("VALL", kObj, 3001), 9000);
+    EXPECT_FALSE(live("VALL", kObj, 3003).isValid());
+    // Only a parent: it is the kind
+    db().execute("DELETE FROM VALL WHERE OBJ_ID = ?", {kObj});
+    EXPECT_EQ(call(3000, kObj, "9001", "EDU_PROG_TYPE").refreshFlag, "REFRESH_TAB_AND_CAPTION");
+    EXPECT_EQ(live("VALL", kObj, 3001), 9000);
+    EXPECT_FALSE(live("VALL", kObj, 3002).isValid());
+    EXPECT_FALSE(call(3000, kObj, "9000", "EDU_PROG_TYPE").refreshFlag.isValid());
+
+    // A type without a level parameter gets its kind; the level is not written anywhere
+    db().execute("UPDATE PARAMS SET IS_DEL = 1 WHERE PARAM_ID = 3002");
+    db().execute("DELETE FROM VALL WHERE OBJ_ID = ?", {kObj});
+    EXPECT_EQ(call(3000, kObj, "9002", "EDU_PROG_TYPE").refreshFlag, "REFRESH_TAB_AND_CAPTION");
+    EXPECT_EQ(db().scalar("SELECT LIST(PARAM_ID || '=' || LISTVAL_ID) FROM VALL WHERE OBJ_ID = ?", {kObj}), "3001=9000");
+}
+
+TEST_F(TagRulesTest, ShortNameBringsTheLongNameOfTheOnlyMatchingEntry)
+{
+    param(4000, 1, 600, "OOOD_FULL");
+    resource(2811, "МБОУ СОШ №1", "Муниципальное бюджетное общеобразовательное учреждение школа №1");
+    resource(2812, "МБОУ СОШ №2", "Муниципальное бюджетное общеобразовательное учреждение школа №2");
+    listValue(28101, 281, {}, {}, 2811);
+    listValue(28102, 281, {}, {}, 2812);
+
+    EXPECT_EQ(call(1, kObj, "МБОУ СОШ №1", "OOOD_SHORT", 0, 1, 600).refreshFlag, "REFRESH_TAB_AND_CAPTION");
+    EXPECT_EQ(live("VALS", kObj, 4000), "Муниципальное бюджетное общеобразовательное учреждение школа №1");
+    EXPECT_FALSE(call(1, kObj, "МАОУ%", "OOOD_SHORT", 0, 1, 600).refreshFlag.isValid());
+    // The short name is a LIKE pattern; two matches fail the call
+    EXPECT_THROW(call(1, kObj, "МБОУ СОШ №_", "OOOD_SHORT", 0, 1, 600), EFIBInterBaseError);
+
+    // A type without a long-name parameter keeps the long name nowhere
+    const QStringList before = snapshot();
+    EXPECT_EQ(call(1, kObj, "МБОУ СОШ №2", "OOOD_SHORT", 0, 1, 601).refreshFlag, "REFRESH_TAB_AND_CAPTION");
+    EXPECT_EQ(snapshot(), before);
 }
 
 }  // namespace
