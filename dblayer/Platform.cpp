@@ -139,6 +139,9 @@ quint32 libraryVersion(const QString& name)
 
 // ---------------------------------------------------------------- floating point
 
+QString defaultClientLibraryName() { return QStringLiteral("libfbclient.so.2"); }
+QString secondClientLibraryName() { return QStringLiteral("libgds.so.0"); }
+
 void restoreFloatingPointEnvironment()
 {
     std::fesetenv(FE_DFL_ENV);

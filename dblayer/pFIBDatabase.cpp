@@ -1,0 +1,95 @@
+#include "pFIBDatabase.h"
+
+#include <QTimer>
+
+// ================================================================ TpFIBDatabase
+
+TpFIBDatabase::TpFIBDatabase(QObject* owner) : TFIBDatabase(owner) {}
+
+TpFIBDatabase::~TpFIBDatabase()
+{
+    // Close here, while the overridden steps still run; the base destructor finds it closed.
+    try {
+        Close();
+    } catch (...) {
+    }
+}
+
+void TpFIBDatabase::Open(bool RaiseExceptionOnConnectError)
+{
+    if (Connected())
+        return;
+    if (BeforeConnect) {
+        bool connect = true;
+        BeforeConnect(this, DBParams(), connect);
+        if (!connect)
+            return;
+    }
+    TFIBDatabase::Open(RaiseExceptionOnConnectError);
+}
+
+void TpFIBDatabase::EndAttachment(bool Force) { TFIBDatabase::EndAttachment(Force); }
+
+int TpFIBDatabase::WaitForRestoreConnect() const
+{
+    return FRestoreConnectTimer ? FRestoreConnectTimer->interval() : 0;
+}
+
+void TpFIBDatabase::setWaitForRestoreConnect(int value)
+{
+    if (value == 0) {
+        FRestoreConnectTimer.reset();
+        return;
+    }
+    if (!FRestoreConnectTimer)
+        FRestoreConnectTimer = std::make_unique<QTimer>();
+    FRestoreConnectTimer->setInterval(value);
+}
+
+// ================================================================ TpFIBTransaction
+
+TpFIBTransaction::TpFIBTransaction(QObject* owner) : TFIBTransaction(owner) {}
+
+void TpFIBTransaction::StartTransaction()
+{
+    if (Active())
+        return;
+    if (FTPBMode == tpbReadCommitted)
+        setTRParams({QStringLiteral("write"), QStringLiteral("isc_tpb_nowait"), QStringLiteral("read_committed"),
+                     QStringLiteral("rec_version")});
+    else if (FTPBMode == tpbRepeatableRead)
+        setTRParams({QStringLiteral("write"), QStringLiteral("isc_tpb_nowait"), QStringLiteral("concurrency")});
+    auto* db = qobject_cast<TpFIBDatabase*>(DefaultDatabase());
+    if (db && db->BeforeStartTransaction)
+        db->BeforeStartTransaction(this);
+    if (BeforeStart)
+        BeforeStart(this);
+    TFIBTransaction::StartTransaction();
+    if (AfterStart)
+        AfterStart(this);
+    if (db && db->AfterStartTransaction)
+        db->AfterStartTransaction(this);
+}
+
+void TpFIBTransaction::EndTransaction(TTransactionAction Action, bool Force)
+{
+    auto* db = qobject_cast<TpFIBDatabase*>(DefaultDatabase());
+    if (db && db->BeforeEndTransaction)
+        db->BeforeEndTransaction(this, Action, Force);
+    if (BeforeEnd)
+        BeforeEnd(this, Action, Force);
+    TFIBTransaction::EndTransaction(Action, Force);
+    if (AfterEnd)
+        AfterEnd(this, Action, Force);
+    if (db && db->AfterEndTransaction)
+        db->AfterEndTransaction(this, Action, Force);
+}
+
+void TpFIBTransaction::DoOnSQLExec(const TSQLExecNotice& Notice)
+{
+    TFIBTransaction::DoOnSQLExec(Notice);
+    if (Notice.Kind == 0 && BeforeSQLExecute)
+        BeforeSQLExecute(Notice.Query, Notice.SQLType);
+    else if (Notice.Kind == 1 && AfterSQLExecute)
+        AfterSQLExecute(Notice.Query, Notice.SQLType);
+}

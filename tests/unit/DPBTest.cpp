@@ -1,0 +1,143 @@
+#include "FIBDatabase.h"
+#include "fib.h"
+#include "pFIBProps.h"
+
+#include <QObject>
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray dpbOf(const QStringList& lines, bool isFirebird = true)
+{
+    TStringList params;
+    params.Assign(lines);
+    return BuildDPB(params, isFirebird);
+}
+
+QByteArray bytes(std::initializer_list<int> values)
+{
+    QByteArray result;
+    for (int v : values)
+        result.append(static_cast<char>(v));
+    return result;
+}
+
+// The message of the client error the call raises, with its code.
+template <class F>
+std::pair<int, QString> clientError(F&& f)
+{
+    try {
+        f();
+    } catch (const EFIBClientError& e) {
+        return {e.SQLCode(), e.Message()};
+    }
+    return {-100, QString()};
+}
+
+}  // namespace
+
+TEST(DPBTest, TheToolsLinesGiveTheirItems)
+{
+    EXPECT_EQ(dpbOf({"lc_ctype=UTF8", "user_name=SYSDBA", "password=pw", "sql_role_name="}),
+              bytes({1, 48, 4}) + "UTF8" + bytes({28, 6}) + "SYSDBA" + bytes({29, 2}) + "pw" + bytes({60, 0}));
+    EXPECT_EQ(dpbOf({"ISC_DPB_USER_NAME=SYSDBA"}), dpbOf({"user_name=SYSDBA"}));
+    EXPECT_EQ(dpbOf({}), bytes({1}));
+    EXPECT_EQ(dpbOf({"", "  "}), bytes({1}));
+}
+
+TEST(DPBTest, EveryEncodingRow)
+{
+    for (const char* name : {"license", "sys_user_name", "encrypt_key", "user_name", "password", "password_enc",
+                             "old_file", "lc_messages", "lc_ctype", "sql_role_name"})
+        EXPECT_EQ(dpbOf({QString(name) + "=ab"}), bytes({1, DPBConstCode(name), 2}) + "ab") << name;
+    EXPECT_EQ(dpbOf({"sql_dialect=3"}), bytes({1, 63, 1, 3}));
+    for (const char* name : {"num_buffers", "verify", "dbkey_scope", "damaged", "force_write", "no_reserve",
+                             "online_dump", "old_file_size", "shutdown_delay", "overwrite", "connect_timeout",
+                             "dummy_packet_interval"})
+        EXPECT_EQ(dpbOf({QString(name) + "=258"}), bytes({1, DPBConstCode(name), 1, 2})) << name;
+    EXPECT_EQ(dpbOf({"sweep_interval=$01020304"}), bytes({1, 22, 4, 4, 3, 2, 1}));
+    EXPECT_EQ(dpbOf({"garbage_collect", "no_garbage_collect=x"}), bytes({1, 8, 1, 1, 16, 1, 1}));
+    EXPECT_EQ(dpbOf({"sweep"}), bytes({1, 10, 1, 2}));
+    for (const char* name : {"activate_shadow", "delete_shadow", "begin_log", "quit_log"})
+        EXPECT_EQ(dpbOf({name}), bytes({1, DPBConstCode(name), 1, 0})) << name;
+    EXPECT_EQ(dpbOf({"online"}), bytes({1, 51, 0}));
+    EXPECT_EQ(dpbOf({"shutdown"}), bytes({1, 50, 0}));
+    EXPECT_EQ(dpbOf({"shutdown=Attachment;force,FULL"}), bytes({1, 50, 1, 2 | 8 | 64}));
+    EXPECT_EQ(dpbOf({"shutdown=3,transaction"}), bytes({1, 50, 1, 7}));
+    EXPECT_EQ(dpbOf({"shutdown=bogus"}), bytes({1, 50, 1, 0xFF}));
+}
+
+TEST(DPBTest, FirebirdFlagDecidesTheSharedCodes)
+{
+    const QStringList lines = {"set_db_charset=WIN1251", "no_db_triggers", "instance_name=I1", "utf8_filename"};
+    EXPECT_EQ(dpbOf(lines, true), bytes({1, 68, 7}) + "WIN1251" + bytes({72, 1, 1, 77, 0}));
+    EXPECT_EQ(dpbOf(lines, false), bytes({1, 75, 2}) + "I1");
+}
+
+TEST(DPBTest, TrimmingIsWrittenBackAndSpacesInsideStay)
+{
+    TStringList params;
+    int changes = 0;
+    params.Assign({"  password= secret  ", "\tlc_ctype=UTF8"});
+    params.OnChange = [&] { ++changes; };
+    EXPECT_EQ(BuildDPB(params, true), bytes({1, 29, 7}) + " secret" + bytes({48, 4}) + "UTF8");
+    EXPECT_EQ(params.Lines(), QStringList({"password= secret", "lc_ctype=UTF8"}));
+    EXPECT_EQ(changes, 2);
+}
+
+TEST(DPBTest, UnknownUnsupportedTooLongAndNonNumericValuesFail)
+{
+    EXPECT_EQ(clientError([] { dpbOf({"user_name =SYSDBA"}); }),
+              std::pair(9, QString("DPB Constant (user_name ) is unknown.")));
+    EXPECT_EQ(clientError([] { dpbOf({"lc_ctype=UTF8", "isc_dpb_Bogus=1"}); }),
+              std::pair(9, QString("DPB Constant (bogus) is unknown.")));
+    EXPECT_EQ(clientError([] { dpbOf({"cdd_pathname=x"}); }),
+              std::pair(8, QString("DPB Constant (isc_dpb_cdd_pathname) is unsupported.")));
+    for (int code : {1, 2, 3, 4, 6, 7, 11, 12, 14, 15, 31, 32, 35, 37, 46, 49, 53, 55, 56, 59, 61, 62, 64, 67, 69,
+                     71, 73, 74, 76, 78, 83})
+        EXPECT_EQ(clientError([&] { dpbOf({DPBConstName(code) + "=1"}); }).first, 8) << code;
+    // A value the length byte cannot carry is refused, not wrapped.
+    const auto [code, message] = clientError([] { dpbOf({"password=" + QString(256, 'x')}); });
+    EXPECT_EQ(code, -1);
+    EXPECT_TRUE(message.contains("isc_dpb_password")) << message.toStdString();
+    EXPECT_TRUE(message.contains("too long")) << message.toStdString();
+    EXPECT_EQ(dpbOf({"password=" + QString(255, 'x')}).size(), 1 + 2 + 255);
+    try {
+        dpbOf({"num_buffers=many"});
+        FAIL();
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), "'many' is not a valid integer value");
+    }
+}
+
+TEST(DPBTest, LineLookupAndTypedProperties)
+{
+    QObject owner;
+    TDBParams params(&owner);
+    TConnectParams connect(params, &owner);
+    params.Assign({"isc_dpb_password_enc=enc", "PASSWORD=plain", "user_name"});
+    EXPECT_EQ(IndexOfDBConst(params, "password"), 0);  // prefix match
+    EXPECT_EQ(GetDBParamByDPB(params, 29), "enc");
+    EXPECT_EQ(GetDBParamByDPB(params, 28), "");
+    EXPECT_EQ(GetDBParamByDPB(params, 84), "");
+    connect.setUserName("ADMIN");
+    EXPECT_EQ(params[2], "user_name=ADMIN");
+    connect.setPassword("");
+    EXPECT_EQ(params.Lines(), QStringList({"PASSWORD=plain", "user_name=ADMIN"}));
+    connect.setCharSet("utf8");
+    EXPECT_EQ(params[2], "lc_ctype=UTF8");
+    EXPECT_EQ(connect.CharSet(), "UTF8");
+    connect.setRoleName("");  // absent: nothing happens
+    EXPECT_EQ(params.Count(), 3);
+    EXPECT_TRUE(connect.IsFirebird());
+    connect.IB2007()->setInstanceName("I");
+    EXPECT_EQ(params[3], "instance_name=I");
+    EXPECT_EQ(params.Values("USER_NAME"), "ADMIN");
+}
+
+TEST(TPBTest, ExistenceBlockEntryHasTheClientsLayout)
+{
+    EXPECT_EQ(sizeof(TISCTEB), 3 * sizeof(void*));
+    EXPECT_EQ(offsetof(TISCTEB, tpb_length), sizeof(void*));
+    EXPECT_EQ(offsetof(TISCTEB, tpb_address), 2 * sizeof(void*));
+}
