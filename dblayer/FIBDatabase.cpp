@@ -616,14 +616,7 @@ TFIBTransaction::TFIBTransaction(QObject* owner) : QObject(owner), FTRParams(std
 
 TFIBTransaction::~TFIBTransaction()
 {
-    if (Active()) {
-        try {
-            const TTransactionAction action =
-                (FTimeoutAction == TACommit || FTimeoutAction == TACommitRetaining) ? TACommit : TARollback;
-            EndTransaction(action, true);
-        } catch (...) {
-        }
-    }
+    EndForDestruction();
     vOnDestroy.CallBackward(this);
     for (int i = static_cast<int>(FFIBBases.size()) - 1; i >= 0; --i) {
         TFIBBase* link = FFIBBases.value(i);
@@ -900,11 +893,23 @@ void TFIBTransaction::EndTransaction(TTransactionAction Action, bool Force)
 
 void TFIBTransaction::OnDatabaseDisconnecting(TFIBDatabase* /*db*/)
 {
+    if (Active())
+        EndTransaction(PlainTimeoutAction(), true);
+}
+
+TTransactionAction TFIBTransaction::PlainTimeoutAction() const
+{
+    return (FTimeoutAction == TACommit || FTimeoutAction == TACommitRetaining) ? TACommit : TARollback;
+}
+
+void TFIBTransaction::EndForDestruction() noexcept
+{
     if (!Active())
         return;
-    const TTransactionAction action =
-        (FTimeoutAction == TACommit || FTimeoutAction == TACommitRetaining) ? TACommit : TARollback;
-    EndTransaction(action, true);
+    try {
+        EndTransaction(PlainTimeoutAction(), true);
+    } catch (...) {
+    }
 }
 
 void TFIBTransaction::DoOnSQLExec(const TSQLExecNotice& Notice)

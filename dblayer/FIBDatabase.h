@@ -326,6 +326,13 @@ public:
 
     TNotifyEvent OnTimeout;
 
+protected:
+    // TimeoutAction without retaining: how an active transaction ends when its connection
+    // detaches or the component is destroyed.
+    TTransactionAction PlainTimeoutAction() const;
+    // Ends an active transaction by force with PlainTimeoutAction, dropping any error (destructors).
+    void EndForDestruction() noexcept;
+
 private:
     friend class TFIBBase;
     friend class TFIBDatabase;

@@ -28,8 +28,6 @@ void TpFIBDatabase::Open(bool RaiseExceptionOnConnectError)
     TFIBDatabase::Open(RaiseExceptionOnConnectError);
 }
 
-void TpFIBDatabase::EndAttachment(bool Force) { TFIBDatabase::EndAttachment(Force); }
-
 int TpFIBDatabase::WaitForRestoreConnect() const
 {
     return FRestoreConnectTimer ? FRestoreConnectTimer->interval() : 0;
@@ -49,6 +47,12 @@ void TpFIBDatabase::setWaitForRestoreConnect(int value)
 // ================================================================ TpFIBTransaction
 
 TpFIBTransaction::TpFIBTransaction(QObject* owner) : TFIBTransaction(owner) {}
+
+TpFIBTransaction::~TpFIBTransaction()
+{
+    // End here, so the end events still run; the base destructor finds the transaction ended.
+    EndForDestruction();
+}
 
 void TpFIBTransaction::StartTransaction()
 {

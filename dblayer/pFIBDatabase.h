@@ -23,8 +23,6 @@ public:
     ~TpFIBDatabase() override;
 
     void Open(bool RaiseExceptionOnConnectError = true) override;
-    void EndAttachment(bool Force) override;
-    void SaveAlias() override {}
 
     // Interval of the reconnect timer in milliseconds; 0 (no timer) for a new component.
     int WaitForRestoreConnect() const;
@@ -49,6 +47,7 @@ public:
     using TOnSQLExecute = std::function<void(TFIBQuery* Query, int SQLType)>;
 
     explicit TpFIBTransaction(QObject* owner = nullptr);
+    ~TpFIBTransaction() override;
 
     // Already active: returns. Otherwise applies the TPBMode preset and starts between the
     // connection's and its own start events.

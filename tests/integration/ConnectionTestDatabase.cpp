@@ -1,5 +1,6 @@
 #include "ConnectionTestDatabase.h"
 
+#include "FIBDatabase.h"
 #include "fib.h"
 
 #include <QByteArray>
@@ -29,6 +30,15 @@ QByteArray credentialsDPB()
 }
 
 }  // namespace
+
+void setUpConnection(TFIBDatabase& db, const QString& dbName, const QString& password)
+{
+    db.setLibraryName(testsupport::clientLibraryName());
+    db.setDBName(dbName);
+    db.setSQLDialect(3);
+    db.setDBParams({QStringLiteral("lc_ctype=UTF8"), QStringLiteral("user_name=") + testsupport::testUser()});
+    db.ConnectParams()->setPassword(password);
+}
 
 ConnectionTestDatabase::ConnectionTestDatabase(const QString& tag, bool remote, int dialect)
     : FPath(testsupport::uniqueDatabasePath(tag)), FRemote(remote)

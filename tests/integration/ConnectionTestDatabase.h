@@ -7,6 +7,12 @@
 
 #include <QString>
 
+class TFIBDatabase;
+
+// Sets up a connection as the tool's are: the test client library, dialect 3, the lines
+// lc_ctype=UTF8 and user_name, and the given password (none when empty).
+void setUpConnection(TFIBDatabase& db, const QString& dbName, const QString& password);
+
 class ConnectionTestDatabase {
 public:
     // remote: create through the server as the test user; else embedded on the local path.

@@ -22,11 +22,7 @@ struct Connection {
         form.setObjectName(QStringLiteral("MainForm"));
         db = new TpFIBDatabase(&form);
         db->setObjectName(QStringLiteral("DB"));
-        db->setLibraryName(clientLibraryName());
-        db->setDBName(dbName);
-        db->setSQLDialect(3);
-        db->setDBParams({QStringLiteral("lc_ctype=UTF8"), QStringLiteral("user_name=") + testUser()});
-        db->ConnectParams()->setPassword(password);
+        setUpConnection(*db, dbName, password);
     }
 };
 
@@ -140,4 +136,130 @@ TEST(DatabaseTest, ClientErrorsOfTheConnection)
     }
     EXPECT_EQ(c.db->DBParams()->Lines(), before);
     c.db->setDBName(file.name());  // the same name is no change
+}
+
+namespace {
+
+// What the login dialog hook saw and answers.
+struct LoginScript {
+    static inline bool confirm = true;
+    static inline QString seenName, seenUser, seenPassword, seenRole;
+    static inline QString user, password, role;
+
+    static bool dialog(const QString& dbName, QString& userName, QString& pw, QString& roleName)
+    {
+        seenName = dbName;
+        seenUser = userName;
+        seenPassword = pw;
+        seenRole = roleName;
+        userName = user;
+        pw = password;
+        roleName = role;
+        return confirm;
+    }
+};
+
+struct LoginHook {
+    explicit LoginHook(TLoginDialogProc proc) { LoginDialogProc = proc; }
+    ~LoginHook() { LoginDialogProc = nullptr; }
+};
+
+}  // namespace
+
+TEST(DatabaseTest, LoginPromptWritesItsThreeLinesOrCancels)
+{
+    ConnectionTestDatabase file(QStringLiteral("db-login"));
+    Connection c(file.name(), QString());
+    c.db->setUseLoginPrompt(true);
+    try {
+        c.db->Open();
+        FAIL();
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), "Unable to find Database login dialog. "
+                               "Please, add FIBDBLoginDlg into USES statement of your project.");
+    }
+
+    LoginHook hook(&LoginScript::dialog);
+    const QStringList before = c.db->DBParams()->Lines();
+    LoginScript::confirm = false;
+    try {
+        c.db->Open();
+        FAIL();
+    } catch (const EFIBClientError& e) {
+        EXPECT_EQ(e.SQLCode(), 7);
+        EXPECT_EQ(e.Message(), "Operation cancelled at user's request.");
+    }
+    EXPECT_EQ(c.db->DBParams()->Lines(), before);
+    EXPECT_EQ(LoginScript::seenName, file.name());
+    EXPECT_EQ(LoginScript::seenUser, testUser());
+
+    LoginScript::confirm = true;
+    LoginScript::user = testUser();
+    LoginScript::password = testPassword();
+    LoginScript::role = QString();
+    c.db->Open();
+    EXPECT_TRUE(c.db->Connected());
+    EXPECT_EQ(c.db->DBParams()->Lines(), QStringList({"lc_ctype=UTF8", "user_name=" + testUser(),
+                                                      "password=" + testPassword(), "sql_role_name="}));
+    EXPECT_TRUE(c.db->DPB().endsWith(QByteArray("\x3c\x00", 2)));  // an empty role item
+    c.db->Close();
+
+    // A second open finds and replaces the three lines; an empty password is sent as such.
+    LoginScript::password = QString();
+    EXPECT_THROW(c.db->Open(), EFIBInterBaseError);
+    EXPECT_EQ(LoginScript::seenPassword, testPassword());
+    EXPECT_EQ(c.db->DBParams()->Lines().at(2), "password=");
+    EXPECT_TRUE(c.db->DPB().contains(QByteArray("\x1d\x00", 2)));
+}
+
+TEST(DatabaseTest, ConnectAndDisconnectEventsAndTheirFailures)
+{
+    ConnectionTestDatabase file(QStringLiteral("db-events"));
+    Connection c(file.name());
+    QStringList log;
+    TFIBBase link(&c.form);
+    link.OnDatabaseConnecting = [&](TFIBBase*) { log << "connecting"; };
+    link.OnDatabaseConnected = [&](TFIBBase*) { log << "connected"; };
+    link.OnDatabaseDisconnecting = [&](TFIBBase*) { log << "disconnecting"; };
+    link.OnDatabaseDisconnected = [&](TFIBBase*) { log << "disconnected"; };
+    link.setDatabase(c.db);
+    c.db->AfterConnect = [&](TFIBDatabase*) { log << "AfterConnect"; };
+    c.db->AddEvent(TFIBDatabase::detOnConnect, [&](TFIBDatabase*) { log << "connect callback"; });
+    c.db->BeforeDisconnect = [&](TFIBDatabase*) { log << "BeforeDisconnect"; };
+    c.db->AfterDisconnect = [&](TFIBDatabase*) { log << "AfterDisconnect"; };
+
+    bool allow = false;
+    c.db->BeforeConnect = [&](TpFIBDatabase*, TDBParams* params, bool& connect) {
+        EXPECT_EQ(params, c.db->DBParams());
+        connect = allow;
+    };
+    c.db->Open();
+    EXPECT_FALSE(c.db->Connected());
+    EXPECT_TRUE(log.isEmpty());
+
+    allow = true;
+    c.db->Open();
+    c.db->Close();
+    EXPECT_EQ(log, QStringList({"connecting", "AfterConnect", "connect callback", "connected", "BeforeDisconnect",
+                                "disconnecting", "disconnected", "AfterDisconnect"}));
+
+    c.db->Open();
+    c.db->BeforeDisconnect = [](TFIBDatabase*) { throw Exception("no way"); };
+    try {
+        c.db->Close();
+        FAIL();
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), "Error of MainForm.DB.BeforeDisconnect. no way");
+    }
+    EXPECT_TRUE(c.db->Connected());
+    c.db->BeforeDisconnect = nullptr;
+    c.db->AfterDisconnect = [](TFIBDatabase*) { throw Exception("late"); };
+    try {
+        c.db->Close();
+        FAIL();
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), "Error of MainForm.DB.AfterDisconnect. late");
+    }
+    EXPECT_FALSE(c.db->Connected());
+    c.db->AfterDisconnect = nullptr;
 }

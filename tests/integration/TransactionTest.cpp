@@ -3,6 +3,8 @@
 #include "fib.h"
 #include "pFIBDatabase.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QObject>
 #include <gtest/gtest.h>
 
@@ -22,11 +24,7 @@ struct Session {
         db->setObjectName(QStringLiteral("DB"));
         tr = new TpFIBTransaction(&form);
         tr->setObjectName(QStringLiteral("Tr"));
-        db->setLibraryName(clientLibraryName());
-        db->setDBName(file.name());
-        db->setSQLDialect(3);
-        db->setDBParams({QStringLiteral("lc_ctype=UTF8"), QStringLiteral("user_name=") + testUser(),
-                         QStringLiteral("password=") + testPassword()});
+        setUpConnection(*db, file.name(), testPassword());
         db->setDefaultTransaction(tr);
         db->Open();
     }
@@ -176,4 +174,130 @@ TEST(TransactionTest, FailedDetachLeavesTheConnectionClosedQuietly)
     file.execute(QStringLiteral("delete from MON$ATTACHMENTS where MON$ATTACHMENT_ID = %1").arg(s.db->AttachmentID()));
     EXPECT_NO_THROW(s.db->Close());
     EXPECT_FALSE(s.db->Connected());
+}
+
+TEST(TransactionTest, StartAndEndNotifyLinksListenersAndUserEventsInOrder)
+{
+    ConnectionTestDatabase file(QStringLiteral("tr-events"));
+    Session s(file);
+    QStringList log;
+    TFIBBase first(&s.form), second(&s.form);
+    for (auto [link, name] : {std::pair{&first, QString("1")}, std::pair{&second, QString("2")}}) {
+        link->OnTransactionStarting = [&log, name](TFIBTransaction*) { log << "starting " + name; };
+        link->OnTransactionStarted = [&log, name](TFIBTransaction*) { log << "started " + name; };
+        link->OnTransactionEnding = [&log, name](TFIBTransaction*) { log << "ending " + name; };
+        link->OnTransactionEnded = [&log, name](TFIBTransaction*) { log << "ended " + name; };
+        link->setDatabase(s.db);  // takes the connection's default transaction
+        EXPECT_EQ(link->Transaction(), s.tr);
+    }
+    s.tr->AddEvent(TFIBTransaction::tetBeforeStart, [&](TFIBTransaction*) { log << "before start A"; });
+    s.tr->AddEvent(TFIBTransaction::tetBeforeStart, [&](TFIBTransaction*) { log << "before start B"; });
+    s.tr->AddEvent(TFIBTransaction::tetAfterStart, [&](TFIBTransaction*) { log << "after start"; });
+    const int removed = s.tr->AddEndEvent(TFIBTransaction::tetBeforeEnd,
+                                          [&](TFIBTransaction*, TTransactionAction, bool) { log << "removed"; });
+    s.tr->RemoveEndEvent(TFIBTransaction::tetBeforeEnd, removed);
+    s.tr->AddEndEvent(TFIBTransaction::tetBeforeEnd, [&](TFIBTransaction* tr, TTransactionAction a, bool force) {
+        log << QString("before end %1 %2 %3").arg(a).arg(force).arg(tr->State());
+    });
+    s.tr->AddEndEvent(TFIBTransaction::tetAfterEnd,
+                      [&](TFIBTransaction*, TTransactionAction, bool) { log << "after end"; });
+    s.tr->BeforeStart = [&](TFIBTransaction*) { log << "BeforeStart"; };
+    s.tr->AfterStart = [&](TFIBTransaction*) { log << "AfterStart"; };
+    s.tr->BeforeEnd = [&](TFIBTransaction*, TTransactionAction, bool) { log << "BeforeEnd"; };
+    s.tr->AfterEnd = [&](TFIBTransaction*, TTransactionAction, bool) { log << "AfterEnd"; };
+    s.db->BeforeStartTransaction = [&](TFIBTransaction*) { log << "db BeforeStartTransaction"; };
+    s.db->AfterStartTransaction = [&](TFIBTransaction*) { log << "db AfterStartTransaction"; };
+    s.db->BeforeEndTransaction = [&](TFIBTransaction*, TTransactionAction, bool) { log << "db BeforeEnd"; };
+    s.db->AfterEndTransaction = [&](TFIBTransaction*, TTransactionAction, bool) { log << "db AfterEnd"; };
+
+    s.tr->StartTransaction();
+    s.tr->Commit();
+    EXPECT_EQ(log, QStringList({"db BeforeStartTransaction", "BeforeStart", "starting 1", "starting 2",
+                                "before start B", "before start A", "after start", "started 1", "started 2",
+                                "AfterStart", "db AfterStartTransaction", "db BeforeEnd", "BeforeEnd", "ending 2",
+                                "ending 1", "before end 2 0 4", "ended 2", "ended 1", "after end", "AfterEnd",
+                                "db AfterEnd"}));
+
+    // A transaction the link leaves no longer notifies it; a freed link leaves its slot empty.
+    log.clear();
+    first.setTransaction(nullptr);
+    s.tr->StartTransaction();
+    EXPECT_TRUE(log.contains("starting 2") && !log.contains("starting 1"));
+    s.tr->Rollback();
+}
+
+TEST(TransactionTest, SharedHandleIsForgottenNotEnded)
+{
+    ConnectionTestDatabase file(QStringLiteral("tr-shared"));
+    file.execute("create table T (N integer)");
+    Session s(file);
+    TpFIBTransaction other(&s.form);
+    other.setObjectName("Other");
+    other.setDefaultDatabase(s.db);
+    s.tr->StartTransaction();
+    s.tr->ExecSQLImmediate("insert into T values (1)");
+
+    other.setHandle(s.tr->Handle());
+    EXPECT_TRUE(other.HandleIsShared());
+    EXPECT_TRUE(other.Active());
+    try {
+        other.Commit();  // TimeoutAction is a rollback
+        FAIL();
+    } catch (const EFIBClientError& e) {
+        EXPECT_EQ(e.SQLCode(), 58);
+        EXPECT_EQ(e.Message(),
+                  "Can't end a shared transaction unless it is forced and equal to the transaction's TimeoutAction.");
+    }
+    other.Rollback();  // equal to TimeoutAction: forgotten, the server transaction lives on
+    EXPECT_FALSE(other.Active());
+    EXPECT_FALSE(other.HandleIsShared());
+    EXPECT_TRUE(s.tr->Active());
+    s.tr->Commit();
+    EXPECT_EQ(file.scalar("select count(*) from T"), 1);
+}
+
+TEST(TransactionTest, IdleTimeoutEndsTheTransactionWithItsAction)
+{
+    ConnectionTestDatabase file(QStringLiteral("tr-idle"));
+    file.execute("create table T (N integer)");
+    Session s(file);
+    bool timedOut = false;
+    s.tr->OnTimeout = [&](TFIBTransaction*) { timedOut = true; };
+    s.tr->setTimeoutAction(TACommit);
+    s.tr->setTimeout(20);
+    EXPECT_EQ(s.tr->Timeout(), 20u);
+    s.tr->StartTransaction();
+    s.tr->ExecSQLImmediate("insert into T values (1)");
+    QElapsedTimer waited;
+    waited.start();
+    while (s.tr->Active() && waited.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_FALSE(s.tr->Active());
+    EXPECT_TRUE(timedOut);
+    EXPECT_EQ(file.scalar("select count(*) from T"), 1);
+    s.tr->setTimeout(0);
+    EXPECT_EQ(s.tr->Timeout(), 0u);
+}
+
+TEST(TransactionTest, ConnectionsOfAnotherClientLibraryAreRefused)
+{
+    QObject form;
+    form.setObjectName("MainForm");
+    TFIBDatabase a(&form), b(&form);
+    a.setLibraryName(clientLibraryName());
+    b.setLibraryName(QStringLiteral("libother.so"));
+    TFIBTransaction tr(&form);
+    tr.setObjectName("Tr");
+    EXPECT_EQ(tr.AddDatabase(&a), 0);
+    EXPECT_EQ(tr.AddDatabase(&a), 0);
+    EXPECT_EQ(tr.AddDatabase(nullptr), -1);
+    try {
+        tr.AddDatabase(&b);
+        FAIL();
+    } catch (const EFIBError&) {
+        FAIL() << "not a database error";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), "MainForm.Tr.\r\nTransaction can't work with different client library.");
+    }
+    EXPECT_EQ(tr.DatabaseCount(), 1);
 }

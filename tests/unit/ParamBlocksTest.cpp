@@ -14,6 +14,13 @@ QByteArray dpbOf(const QStringList& lines, bool isFirebird = true)
     return BuildDPB(params, isFirebird);
 }
 
+QByteArray tpbOf(const QStringList& lines, bool isFB21OrMore = true)
+{
+    TStringList params;
+    params.Assign(lines);
+    return BuildTPB(params, isFB21OrMore);
+}
+
 QByteArray bytes(std::initializer_list<int> values)
 {
     QByteArray result;
@@ -22,7 +29,7 @@ QByteArray bytes(std::initializer_list<int> values)
     return result;
 }
 
-// The message of the client error the call raises, with its code.
+// The code and message of the client error the call raises.
 template <class F>
 std::pair<int, QString> clientError(F&& f)
 {
@@ -32,6 +39,13 @@ std::pair<int, QString> clientError(F&& f)
         return {e.SQLCode(), e.Message()};
     }
     return {-100, QString()};
+}
+
+// The same as "<code> <message>", for a TPB built from the lines.
+QString clientErrorOf(const QStringList& lines)
+{
+    const auto [code, message] = clientError([&] { tpbOf(lines); });
+    return QString::number(code) + ' ' + message;
 }
 
 }  // namespace
@@ -133,6 +147,50 @@ TEST(DPBTest, LineLookupAndTypedProperties)
     connect.IB2007()->setInstanceName("I");
     EXPECT_EQ(params[3], "instance_name=I");
     EXPECT_EQ(params.Values("USER_NAME"), "ADMIN");
+}
+
+TEST(TPBTest, PlainAndValueRows)
+{
+    const char* plain[] = {"consistency", "concurrency", "shared", "protected", "exclusive", "wait", "nowait",
+                           "read", "write", nullptr, nullptr, nullptr, nullptr, "ignore_limbo", "read_committed",
+                           nullptr, "rec_version", "no_rec_version", nullptr, "no_auto_undo"};
+    for (int code = 1; code <= 20; ++code) {
+        if (plain[code - 1]) {
+            EXPECT_EQ(tpbOf({plain[code - 1]}), bytes({3, code})) << plain[code - 1];
+        }
+    }
+    EXPECT_EQ(tpbOf({"  ISC_TPB_READ \t", "read"}), bytes({3, 8, 8}));
+    EXPECT_EQ(tpbOf({"lock_read=TABLE1", "isc_tpb_lock_write=T"}), bytes({3, 10, 6}) + "TABLE1" + bytes({11, 1}) + "T");
+    EXPECT_EQ(tpbOf({}), QByteArray());
+    EXPECT_EQ(tpbOf({"", "write"}), bytes({3, 9}));
+}
+
+TEST(TPBTest, LockTimeoutDependsOnTheServer)
+{
+    EXPECT_EQ(tpbOf({"lock_timeout=5"}, true), bytes({3, 21, 2, 5, 0}));
+    EXPECT_EQ(tpbOf({"lock_timeout=300"}, true), bytes({3, 21, 2, 44, 1}));
+    EXPECT_EQ(tpbOf({"lock_timeout=soon"}, true), bytes({3, 21, 2, 10, 0}));
+    EXPECT_EQ(tpbOf({"no_savepoint"}, true), bytes({3, 21, 2, 10, 0}));
+    EXPECT_EQ(tpbOf({"lock_timeout=5"}, false), bytes({3, 21}));
+}
+
+TEST(TPBTest, UnknownUnsupportedAndTooLongNamesFail)
+{
+    EXPECT_EQ(clientErrorOf({"lock_read = TABLE1"}), "11 TPB Constant (lock_read ) is unknown.");
+    EXPECT_EQ(clientErrorOf({"ISC_TPB_Bogus"}), "11 TPB Constant (bogus) is unknown.");
+    for (const char* name : {"verb_time", "commit_time", "autocommit", "restart_requests"})
+        EXPECT_EQ(clientErrorOf({name}), QString("10 TPB Constant (isc_tpb_%1) is unsupported.").arg(name));
+    const QString tooLong = clientErrorOf({"lock_write=" + QString(256, 'T')});
+    EXPECT_TRUE(tooLong.startsWith("-1 ") && tooLong.contains("isc_tpb_lock_write") && tooLong.contains("too long"))
+        << tooLong.toStdString();
+}
+
+TEST(TPBTest, LinesAreTrimmedInPlace)
+{
+    TStringList params;
+    params.Assign({" write ", "\tnowait"});
+    BuildTPB(params, true);
+    EXPECT_EQ(params.Lines(), QStringList({"write", "nowait"}));
 }
 
 TEST(TPBTest, ExistenceBlockEntryHasTheClientsLayout)
