@@ -301,3 +301,47 @@ TEST(TransactionTest, ConnectionsOfAnotherClientLibraryAreRefused)
     }
     EXPECT_EQ(tr.DatabaseCount(), 1);
 }
+
+TEST(TransactionTest, OneTransactionSpansTwoConnectionsWithTheirOwnParameters)
+{
+    ConnectionTestDatabase fileA(QStringLiteral("tr-multi-a")), fileB(QStringLiteral("tr-multi-b"), false);
+    fileA.execute("create table T (N integer)");
+    fileB.execute("create table T (N integer)");
+    Session s(fileA);
+    TpFIBDatabase second(&s.form);
+    second.setObjectName("DB2");
+    setUpConnection(second, fileB.name(), testPassword());
+    second.Open();
+    TFIBTransaction tr(&s.form);
+    tr.setDefaultDatabase(s.db);
+    tr.AddDatabase(&second, "read\r\nconcurrency");  // the second connection reads only
+    tr.StartTransaction();
+    tr.ExecSQLImmediate("insert into T values (1)");  // through the main connection
+
+    IIBClientLibrary& lib = *second.ClientLibrary();
+    const ISC_STATUS refused = lib.isc_dsql_execute_immediate(StatusVector(), second.HandlePtr(), tr.HandlePtr(), 0,
+                                                              "insert into T values (2)", 3, nullptr);
+    EXPECT_GT(refused, 0);
+    EXPECT_EQ(StatusVector()[1], isc_read_only_trans);  // the second entry's own TPB applied
+    tr.Commit();
+    EXPECT_EQ(fileA.scalar("select count(*) from T"), 1);
+    EXPECT_EQ(fileB.scalar("select count(*) from T"), 0);
+}
+
+TEST(TransactionTest, IdleConnectionClosesUnlessKept)
+{
+    ConnectionTestDatabase file(QStringLiteral("db-idle"));
+    Session s(file);
+    int asked = 0;
+    bool timedOut = false;
+    s.db->OnIdleConnect = [&](TFIBDatabase*, bool& keep) { keep = ++asked == 1; };
+    s.db->OnTimeout = [&](TFIBDatabase*) { timedOut = true; };
+    s.db->setTimeout(20);
+    QElapsedTimer waited;
+    waited.start();
+    while (s.db->Connected() && waited.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_FALSE(s.db->Connected());
+    EXPECT_EQ(asked, 2);
+    EXPECT_TRUE(timedOut);
+}
