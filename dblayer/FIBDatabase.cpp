@@ -172,6 +172,21 @@ QByteArray BuildTPB(TStringList& params, bool isFB21OrMore)
     return tpb;
 }
 
+void ParseServerVersion(const QByteArray& version, std::array<int*, 4> targets)
+{
+    size_t stored = 0;
+    int run = 0;
+    for (qsizetype i = 4; i + 1 < version.size() && stored < targets.size(); ++i) {
+        const char c = version.at(i);
+        if (c >= '0' && c <= '9') {
+            run = run * 10 + (c - '0');
+        } else {
+            *targets[stored++] = run;
+            run = 0;
+        }
+    }
+}
+
 // ================================================================ TFIBDatabase
 
 TFIBDatabase::TFIBDatabase(QObject* owner)
@@ -427,19 +442,7 @@ void TFIBDatabase::ConnectedSetup()
     if (FServerMajorVersion == -1) {
         const QByteArray version =
             FIsFireBirdConnect ? firebirdVersion : DBInfoString(static_cast<char>(isc_info_version), 1024);
-        // From the fifth character to the second-to-last: "WI-V3.0.10.33601 Firebird 3.0" gives 3 0 10 33601.
-        std::array<int*, 4> targets = {&FServerMajorVersion, &FServerMinorVersion, &FServerRelease, &FServerBuild};
-        size_t stored = 0;
-        int run = 0;
-        for (qsizetype i = 4; i + 1 < version.size() && stored < targets.size(); ++i) {
-            const char c = version.at(i);
-            if (c >= '0' && c <= '9') {
-                run = run * 10 + (c - '0');
-            } else {
-                *targets[stored++] = run;
-                run = 0;
-            }
-        }
+        ParseServerVersion(version, {&FServerMajorVersion, &FServerMinorVersion, &FServerRelease, &FServerBuild});
     }
     FIsIB2007Connect = !FIsFireBirdConnect && FServerMajorVersion >= 8;
     if (FIsFireBirdConnect && FServerMajorVersion >= 2) {
@@ -457,7 +460,7 @@ void TFIBDatabase::ConnectedSetup()
         FIsUnicodeConnect = charSet == QLatin1String("UNICODE_FSS") || charSet == QLatin1String("UTF8");
         FIsNoneConnect = charSet.isEmpty() || charSet == QLatin1String("NONE");
         FNeedUnicodeFieldsTranslation = FIsUnicodeConnect || FIsNoneConnect;
-        FIsFB21OrMore = FIsFireBirdConnect && FServerMajorVersion >= 2 && FServerMinorVersion >= 1;
+        FIsFB21OrMore = false;
         FNeedUTFDecodeDDL = false;
     }
     if (OnConnect)

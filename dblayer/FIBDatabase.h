@@ -22,6 +22,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <functional>
 #include <memory>
 
@@ -54,6 +55,12 @@ extern TLoginDialogProc LoginDialogProc;
 // of lock_timeout/no_savepoint. Raises client errors 10 and 11, and an EFIBClientError naming the
 // parameter when a value exceeds 255 bytes.
 QByteArray BuildTPB(TStringList& params, bool isFB21OrMore);
+
+// The server version numbers in a version string: from its fifth character to the one before
+// its last, each run of digits ended by another character fills the next of major, minor,
+// release and build ("WI-V3.0.10.33601 Firebird 3.0" gives 3, 0, 10, 33601); numbers the string
+// does not reach stay as they were.
+void ParseServerVersion(const QByteArray& version, std::array<int*, 4> targets);
 
 // ---------------------------------------------------------------- connection
 

@@ -345,3 +345,40 @@ TEST(TransactionTest, IdleConnectionClosesUnlessKept)
     EXPECT_EQ(asked, 2);
     EXPECT_TRUE(timedOut);
 }
+
+TEST(TransactionTest, FailedCommitKeepsTheTransactionUntilAForcedEnd)
+{
+    ConnectionTestDatabase file(QStringLiteral("tr-lost"));
+    file.execute("create table T (N integer)");
+    Session s(file);
+    s.tr->StartTransaction();
+    s.tr->ExecSQLImmediate("insert into T values (1)");
+    file.execute(QStringLiteral("delete from MON$ATTACHMENTS where MON$ATTACHMENT_ID = %1").arg(s.db->AttachmentID()));
+    try {
+        s.tr->Commit();
+        FAIL();
+    } catch (const EFIBInterBaseError& e) {
+        EXPECT_TRUE(e.Message().startsWith("MainForm.Tr:\r\n")) << e.what();
+    }
+    EXPECT_TRUE(s.tr->Active());
+    EXPECT_EQ(s.tr->State(), tsDoCommit);
+    s.tr->EndTransaction(TARollback, true);  // forced: no error, the handle is gone
+    EXPECT_FALSE(s.tr->Active());
+    EXPECT_EQ(s.tr->State(), tsClosed);
+    s.db->Close();
+    EXPECT_FALSE(s.db->Connected());
+    EXPECT_EQ(file.scalar("select count(*) from T"), 0);
+}
+
+TEST(TransactionTest, ALinkRefusingTheDisconnectKeepsTheConnectionUnlessForced)
+{
+    ConnectionTestDatabase file(QStringLiteral("db-refuse"));
+    Session s(file);
+    TFIBBase link(&s.form);
+    link.OnDatabaseDisconnecting = [](TFIBBase*) { throw Exception("busy"); };
+    link.setDatabase(s.db);
+    EXPECT_THROW(s.db->Close(), Exception);
+    EXPECT_TRUE(s.db->Connected());
+    s.db->ForceClose();
+    EXPECT_FALSE(s.db->Connected());
+}

@@ -199,3 +199,17 @@ TEST(TPBTest, ExistenceBlockEntryHasTheClientsLayout)
     EXPECT_EQ(offsetof(TISCTEB, tpb_length), sizeof(void*));
     EXPECT_EQ(offsetof(TISCTEB, tpb_address), 2 * sizeof(void*));
 }
+
+TEST(ServerVersionTest, RunsOfDigitsFillMajorMinorReleaseBuild)
+{
+    const auto parse = [](const char* text) {
+        std::array<int, 4> v = {-1, -1, -1, -1};
+        ParseServerVersion(text, {&v[0], &v[1], &v[2], &v[3]});
+        return v;
+    };
+    EXPECT_EQ(parse("WI-V3.0.10.33601 Firebird 3.0"), (std::array{3, 0, 10, 33601}));
+    EXPECT_EQ(parse("LI-V2.5.9.27139 Firebird 2.5"), (std::array{2, 5, 9, 27139}));
+    EXPECT_EQ(parse("WI-V6.5..1 X"), (std::array{6, 5, 0, 1}));  // an empty run gives 0
+    EXPECT_EQ(parse("LI-V3.0"), (std::array{3, -1, -1, -1}));     // the last character is not read
+    EXPECT_EQ(parse(""), (std::array{-1, -1, -1, -1}));
+}
