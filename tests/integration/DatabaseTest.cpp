@@ -159,9 +159,11 @@ struct LoginScript {
     }
 };
 
+// Points the process-wide hook at proc for a scope, whatever a dialog unit set it to.
 struct LoginHook {
+    TLoginDialogProc saved = LoginDialogProc;
     explicit LoginHook(TLoginDialogProc proc) { LoginDialogProc = proc; }
-    ~LoginHook() { LoginDialogProc = nullptr; }
+    ~LoginHook() { LoginDialogProc = saved; }
 };
 
 }  // namespace
@@ -171,12 +173,11 @@ TEST(DatabaseTest, LoginPromptWritesItsThreeLinesOrCancels)
     ConnectionTestDatabase file(QStringLiteral("db-login"));
     Connection c(file.name(), QString());
     c.db->setUseLoginPrompt(true);
-    try {
-        c.db->Open();
-        FAIL();
-    } catch (const Exception& e) {
-        EXPECT_EQ(e.Message(), "Unable to find Database login dialog. "
-                               "Please, add FIBDBLoginDlg into USES statement of your project.");
+    {
+        LoginHook none(nullptr);
+        EXPECT_EQ(messageOf<Exception>([&] { c.db->Open(); }),
+                  "Unable to find Database login dialog. "
+                  "Please, add FIBDBLoginDlg into USES statement of your project.");
     }
 
     LoginHook hook(&LoginScript::dialog);
@@ -245,21 +246,11 @@ TEST(DatabaseTest, ConnectAndDisconnectEventsAndTheirFailures)
 
     c.db->Open();
     c.db->BeforeDisconnect = [](TFIBDatabase*) { throw Exception("no way"); };
-    try {
-        c.db->Close();
-        FAIL();
-    } catch (const Exception& e) {
-        EXPECT_EQ(e.Message(), "Error of MainForm.DB.BeforeDisconnect. no way");
-    }
+    EXPECT_EQ(messageOf<Exception>([&] { c.db->Close(); }), "Error of MainForm.DB.BeforeDisconnect. no way");
     EXPECT_TRUE(c.db->Connected());
     c.db->BeforeDisconnect = nullptr;
     c.db->AfterDisconnect = [](TFIBDatabase*) { throw Exception("late"); };
-    try {
-        c.db->Close();
-        FAIL();
-    } catch (const Exception& e) {
-        EXPECT_EQ(e.Message(), "Error of MainForm.DB.AfterDisconnect. late");
-    }
+    EXPECT_EQ(messageOf<Exception>([&] { c.db->Close(); }), "Error of MainForm.DB.AfterDisconnect. late");
     EXPECT_FALSE(c.db->Connected());
     c.db->AfterDisconnect = nullptr;
 }

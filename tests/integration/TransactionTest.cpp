@@ -82,12 +82,8 @@ TEST(TransactionTest, GuardsOfThePlainTransaction)
     Session s(file);
     TFIBTransaction plain(&s.form);
     plain.setObjectName(QStringLiteral("Tr0"));
-    try {
-        plain.StartTransaction();
-        FAIL();
-    } catch (const EFIBClientError& e) {
-        EXPECT_EQ(e.Message(), "MainForm.Tr0 :No databases are listed in transaction component.");
-    }
+    EXPECT_EQ(messageOf<EFIBClientError>([&] { plain.StartTransaction(); }),
+              "MainForm.Tr0 :No databases are listed in transaction component.");
     try {
         plain.Rollback();
         FAIL();
@@ -95,33 +91,19 @@ TEST(TransactionTest, GuardsOfThePlainTransaction)
         EXPECT_EQ(e.SQLCode(), 18);  // no connection listed: starting is tried and fails
     }
     plain.setDefaultDatabase(s.db);
-    try {
-        plain.Commit();
-        FAIL();
-    } catch (const EFIBClientError& e) {
-        EXPECT_EQ(e.Message(), "MainForm.Tr0 :Transaction is not active.");
-    }
+    EXPECT_EQ(messageOf<EFIBClientError>([&] { plain.Commit(); }), "MainForm.Tr0 :Transaction is not active.");
     plain.StartTransaction();
     EXPECT_EQ(plain.TPB(), QByteArray());  // no lines: the server's defaults
     for (const auto& f : std::initializer_list<std::function<void()>>{
              [&] { plain.StartTransaction(); }, [&] { plain.TRParams()->Add("read"); },
              [&] { plain.setDefaultDatabase(nullptr); }}) {
-        try {
-            f();
-            FAIL();
-        } catch (const EFIBClientError& e) {
-            EXPECT_EQ(e.Message(), "MainForm.Tr0 :Transaction is active.");
-        }
+        EXPECT_EQ(messageOf<EFIBClientError>(f), "MainForm.Tr0 :Transaction is active.");
     }
     plain.Commit();
 
     s.db->Close();
-    try {
-        plain.StartTransaction();
-        FAIL();
-    } catch (const EFIBClientError& e) {
-        EXPECT_EQ(e.Message(), "MainForm.DB: Cannot perform operation -- DB is not open.");
-    }
+    EXPECT_EQ(messageOf<EFIBClientError>([&] { plain.StartTransaction(); }),
+              "MainForm.DB: Cannot perform operation -- DB is not open.");
 }
 
 TEST(TransactionTest, ServerRefusingTheTPBLeavesTheTransactionInactive)
