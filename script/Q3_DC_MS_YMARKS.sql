@@ -92,12 +92,14 @@ BEGIN
     BEGIN
       CLASS_YEAR_FROM = V$STUDY_YEAR;
 
+      -- A student's lookups start from the student's own rows: "+ 0" on a join column keeps the
+      -- server from entering the join at the other table's whole index range instead.
       -- Class at the end of the study year: the latest movement entered by 25 August, open ones first
       V$CLASS = NULL;
       CLASS_NUM = NULL;
       SELECT FIRST 1 M.GROUP_ID, CAST(ST.COST AS INTEGER)
       FROM PERSON_MOVEMENTS M
-      JOIN OBJECTS G ON G.OBJ_ID = M.GROUP_ID AND G.TYPE_ID = 9
+      JOIN OBJECTS G ON G.OBJ_ID = M.GROUP_ID + 0 AND G.TYPE_ID = 9
       LEFT JOIN LISTVALS ST ON ST.LISTVAL_ID = M.STAGE_ID
       WHERE M.PERSON_ID = :V$PERSON AND M.DATE_DEL IS NULL AND M.STAGE_ID IS NOT NULL
         AND M.DATE_IN <= CAST((:V$STUDY_YEAR + 1) || '-08-25' AS DATE)
@@ -122,7 +124,7 @@ BEGIN
           SELECT DISTINCT CAST(NULL AS BIGINT), J.SUBJECT_ID, CAST(NULL AS BIGINT),
                  CAST((:V$STUDY_YEAR + 1) || '-05-31' AS TIMESTAMP), CAST(NULL AS TIMESTAMP)
           FROM PERSON_MOVEMENTS M
-          JOIN CJ2_JOURNAL J ON J.GRADE_ID = M.GROUP_ID AND J.JOURNAL_TYPE = 0
+          JOIN CJ2_JOURNAL J ON J.GRADE_ID = M.GROUP_ID + 0 AND J.JOURNAL_TYPE = 0
            AND J.YEAR_ID = :V$YEAR_LV AND J.DATE_DEL IS NULL
           WHERE :V$STUDY_YEAR = :V$YEAR
             AND M.PERSON_ID = :V$PERSON AND M.DATE_DEL IS NULL
