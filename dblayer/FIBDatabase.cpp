@@ -415,8 +415,9 @@ int TFIBDatabase::DBInfoInteger(char item, int defaultValue)
          true);
     if (buffer[0] != item)
         return defaultValue;
+    // Values wider than 32 bits (attachment ids can be) are read as their low 32 bits.
     const int length = littleEndian(buffer + 1, 2);
-    if (length < 1 || length > 4)
+    if (length < 1 || length > 8)
         return defaultValue;
     return littleEndian(buffer + 3, length);
 }

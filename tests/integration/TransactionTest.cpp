@@ -74,6 +74,12 @@ TEST(TransactionTest, CommitAndRollbackPlainAndRetainingAreSeenFromAnotherAttach
     s.tr->Rollback();
     EXPECT_FALSE(s.tr->Active());
     EXPECT_EQ(file.scalar("select count(*) from T"), 2);
+
+    s.tr->setTPBMode(tpbRepeatableRead);
+    s.tr->StartTransaction();
+    EXPECT_EQ(s.tr->TPB(), QByteArray("\x03\x09\x07\x02", 4));
+    EXPECT_EQ(s.tr->TRParams()->Lines(), QStringList({"write", "isc_tpb_nowait", "concurrency"}));
+    s.tr->Commit();
 }
 
 TEST(TransactionTest, GuardsOfThePlainTransaction)
