@@ -1,4 +1,5 @@
 #include "ErrorDisplay.h"
+#include "FIBDBLoginDlg.h"  // registers the login dialog as the connections' login prompt
 #include "MainUnit.h"
 #include "PatchwrenApplication.h"
 

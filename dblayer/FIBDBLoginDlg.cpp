@@ -1,7 +1,10 @@
 #include "FIBDBLoginDlg.h"
 
+#include "FIBDatabase.h"
 #include "ui_FIBDBLoginDlg.h"
 
+#include <QCursor>
+#include <QGuiApplication>
 #include <QProxyStyle>
 
 namespace {
@@ -15,6 +18,24 @@ public:
         if (hint == SH_LineEdit_PasswordCharacter)
             return '*';
         return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
+// The normal cursor over a busy one the caller may show, while the dialog is open.
+class TNormalCursor {
+public:
+    TNormalCursor() { QGuiApplication::setOverrideCursor(Qt::ArrowCursor); }
+    ~TNormalCursor() { QGuiApplication::restoreOverrideCursor(); }
+    TNormalCursor(const TNormalCursor&) = delete;
+    TNormalCursor& operator=(const TNormalCursor&) = delete;
+};
+
+// Clears the hook at program end, unless someone else has taken it over since.
+struct THookRegistration {
+    ~THookRegistration()
+    {
+        if (LoginDialogProc == &FIBDBLoginDialog)
+            LoginDialogProc = nullptr;
     }
 };
 
@@ -61,6 +82,7 @@ bool FIBDBLoginDialog(const QString& dbName, QString& userName, QString& passwor
     c->EdRole->setText(roleName);
     c->EdPassword->clear();
     c->EdPassword->setFocus();
+    const TNormalCursor normalCursor;
     if (dialog.exec() != QDialog::Accepted)
         return false;
     userName = c->EdUserName->text();
@@ -68,3 +90,17 @@ bool FIBDBLoginDialog(const QString& dbName, QString& userName, QString& passwor
     password = c->EdPassword->text();
     return true;
 }
+
+bool RegisterFIBDBLoginDialog()
+{
+    static const bool registered = [] {
+        static THookRegistration registration;
+        LoginDialogProc = &FIBDBLoginDialog;
+        return true;
+    }();
+    return registered;
+}
+
+// The form's meta-object code is compiled here rather than with the library's other moc output,
+// so only programs that include this unit's header link it and get the dialog as their hook.
+#include "moc_FIBDBLoginDlg.cpp"

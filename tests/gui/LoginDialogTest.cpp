@@ -1,4 +1,8 @@
 #include "FIBDBLoginDlg.h"
+#include "ScratchDatabase.h"
+#include "TestEnv.h"
+#include "fib.h"
+#include "pFIBDatabase.h"
 #include <QLabel>
 
 #include <QApplication>
@@ -133,4 +137,51 @@ TEST(LoginDialog, CancelAndEscapeLeaveTheTextsUnchanged)
         EXPECT_EQ(password, QStringLiteral("kept"));
         EXPECT_EQ(role, QStringLiteral("R"));
     }
+}
+
+TEST(LoginDialog, IsTheConnectionsLoginPromptAndWritesTheAnswersIntoTheirLines)
+{
+    EXPECT_EQ(LoginDialogProc, &FIBDBLoginDialog);
+    const testsupport::ScratchDatabase db("login-prompt");
+    TpFIBDatabase connection;
+    connection.setLibraryName(testsupport::clientLibraryName());
+    connection.setDBName(db.serverName());
+    connection.setDBParams({QStringLiteral("lc_ctype=UTF8"), QStringLiteral("user_name=SYSDBA")});
+    connection.setUseLoginPrompt(true);
+    const auto answer = [](const QString& user, const QString& password, const QString& role, bool ok) {
+        answerLoginDialog([=](TfrmFIBDBLoginDlg& d) {
+            LoginControls c(d);
+            EXPECT_TRUE(c.EdPassword->text().isEmpty());
+            c.EdUserName->setText(user);
+            c.EdPassword->setText(password);
+            c.EdRole->setText(role);
+            (ok ? c.Button1 : c.Button2)->click();
+        });
+    };
+    const auto openError = [&connection]() -> QString {
+        try {
+            connection.Open(true);
+        } catch (const Exception& e) {
+            return e.Message();
+        }
+        return {};
+    };
+
+    answer(QStringLiteral("OTHER"), QStringLiteral("typed"), QString(), false);
+    EXPECT_EQ(openError(), "Operation cancelled at user's request.");
+    EXPECT_EQ(connection.DBParams()->Lines(), (QStringList{"lc_ctype=UTF8", "user_name=SYSDBA"}));
+
+    // An empty password is the user's answer too; the server refuses it.
+    answer(testsupport::testUser(), QString(), QString(), true);
+    EXPECT_FALSE(openError().isEmpty());
+    EXPECT_FALSE(connection.Connected());
+    EXPECT_EQ(connection.DBParams()->Lines(),
+              (QStringList{"lc_ctype=UTF8", "user_name=" + testsupport::testUser(), "password=", "sql_role_name="}));
+
+    answer(testsupport::testUser(), testsupport::testPassword(), QStringLiteral("KORVAN_ROLE"), true);
+    EXPECT_EQ(openError(), QString());
+    EXPECT_TRUE(connection.Connected());
+    EXPECT_EQ(connection.DBParams()->Values("password"), testsupport::testPassword());
+    EXPECT_EQ(connection.DBParams()->Values("sql_role_name"), "KORVAN_ROLE");
+    connection.Close();
 }
