@@ -26,38 +26,30 @@ QByteArray buildDpb(const QString& user, const QString& password)
     return dpb;
 }
 
-// An output descriptor with a buffer for every column the prepare described.
-class OutputArea {
-public:
-    explicit OutputArea(int n) : FBytes(XSQLDA_LENGTH(n), 0)
-    {
-        FDa = reinterpret_cast<XSQLDA*>(FBytes.data());
-        FDa->version = SQLDA_VERSION1;
-        FDa->sqln = static_cast<ISC_SHORT>(n);
-    }
-    XSQLDA* da() { return FDa; }
-    void allocate()
-    {
-        FData.resize(FDa->sqld);
-        FNulls.assign(FDa->sqld, 0);
-        for (int i = 0; i < FDa->sqld; ++i) {
-            XSQLVAR& v = FDa->sqlvar[i];
-            FData[i].assign(v.sqllen + 2, 0);
-            v.sqldata = FData[i].data();
-            v.sqlind = &FNulls[i];
-        }
-    }
-
-private:
-    std::vector<char> FBytes;
-    XSQLDA* FDa;
-    std::vector<std::vector<char>> FData;
-    std::vector<short> FNulls;
-};
-
 bool isNull(const XSQLVAR& v) { return (v.sqltype & 1) && *v.sqlind == -1; }
 
 }  // namespace
+
+OutputArea::OutputArea(int n) { resize(n); }
+
+void OutputArea::resize(int n)
+{
+    FBytes.assign(XSQLDA_LENGTH(n), 0);
+    da()->version = SQLDA_VERSION1;
+    da()->sqln = static_cast<ISC_SHORT>(n);
+}
+
+void OutputArea::allocate()
+{
+    FData.assign(da()->sqld, {});
+    FNulls.assign(da()->sqld, 0);
+    for (int i = 0; i < da()->sqld; ++i) {
+        XSQLVAR& v = da()->sqlvar[i];
+        FData[i].assign(v.sqllen + 2, 0);
+        v.sqldata = FData[i].data();
+        v.sqlind = &FNulls[i];
+    }
+}
 
 void check(const ISC_STATUS* status, const char* what)
 {

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <vector>
 
 namespace bench {
 
@@ -26,6 +27,20 @@ public:
 private:
     isc_db_handle FDb = 0;
     isc_tr_handle FTr = 0;
+};
+
+// An output descriptor for n columns; allocate() gives every described column a buffer.
+class OutputArea {
+public:
+    explicit OutputArea(int n);
+    XSQLDA* da() { return reinterpret_cast<XSQLDA*>(FBytes.data()); }
+    void resize(int n);
+    void allocate();
+
+private:
+    std::vector<char> FBytes;
+    std::vector<std::vector<char>> FData;
+    std::vector<short> FNulls;
 };
 
 // Throws Failure with the client library's message when status holds an error.

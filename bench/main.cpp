@@ -5,6 +5,11 @@
 //   patchwren_bench drop <database>
 //   patchwren_bench fetch <impl> <database> <rows>        impl: raw, raw-qt, qt
 //   patchwren_bench cycles <impl> <database> <cycles> <table rows>
+//   patchwren_bench isql-script                            the hotfix's texts as one isql script
+//   patchwren_bench hotfix raw <database>                  the hotfix's statements, time of each
+//   patchwren_bench export <procedure> <database> <scale>  one export, every row fetched
+//   patchwren_bench fix <database> <scale>                 FIX_PERIOD_FIELDS, rolled back
+//   patchwren_bench valadd <database> tag|param <calls>     VAL_ADD_AFTER, median per call
 //   patchwren_bench impls fetch|cycles                     the implementations of a case
 //   patchwren_bench smoke                                  every case at a tiny size
 //
@@ -14,12 +19,16 @@
 #include "BenchSupport.h"
 #include "QtPeer.h"
 #include "RawClient.h"
+#include "ScriptCases.h"
 #include "TestEnv.h"
 
 #include <QCoreApplication>
+#include <QRegularExpression>
+#include <QTextStream>
 #include <QStringList>
 
 #include <cstdio>
+#include <algorithm>
 #include <functional>
 #include <map>
 
@@ -116,6 +125,45 @@ std::int64_t runCycles(const QString& impl, const QString& db, std::int64_t cycl
     return outcome.sum;
 }
 
+// An export's name goes into the statement text: only plain upper-case identifiers pass.
+bool isProcedureName(const QString& name)
+{
+    static const QRegularExpression plain(QStringLiteral("^[A-Z][A-Z0-9_$]{0,62}$"));
+    return plain.match(name).hasMatch();
+}
+
+void runHotfix(const QString& impl, const QString& db)
+{
+    if (impl != QLatin1String("raw"))
+        throw Failure(("unknown implementation: " + impl).toStdString());
+    double total = 0;
+    for (const auto& t : bench::rawHotfix(db, testsupport::testUser(), testsupport::testPassword())) {
+        bench::report(QStringLiteral("hotfix-") + t.component, impl, 1, t.seconds, 0);
+        total += t.seconds;
+    }
+    bench::report(QStringLiteral("hotfix"), impl, 1, total, 0);
+}
+
+void runServerCase(const QString& caseName, const QString& db, std::int64_t scale, const QByteArray& text)
+{
+    bench::RawConnection conn(db, testsupport::testUser(), testsupport::testPassword());
+    bench::Stopwatch watch;
+    const std::int64_t rows = bench::rawExecute(conn, text);
+    bench::report(caseName, QStringLiteral("server"), scale, watch.seconds(), rows);
+}
+
+// The median of the calls, as the seconds of one item; p90 and the calls in the line's tail.
+void runValAdd(const QString& db, const QString& variant, int calls)
+{
+    bench::RawConnection conn(db, testsupport::testUser(), testsupport::testPassword());
+    std::vector<double> seconds = bench::valAddAfterCalls(conn, variant, calls);
+    std::sort(seconds.begin(), seconds.end());
+    const double median = seconds.empty() ? 0 : seconds[seconds.size() / 2];
+    const double p90 = seconds.empty() ? 0 : seconds[seconds.size() * 9 / 10];
+    bench::report(QStringLiteral("valadd-") + variant, QStringLiteral("server"), 1, median, calls);
+    std::printf("valadd %s median_us=%.1f p90_us=%.1f calls=%d\n", qPrintable(variant), median * 1e6, p90 * 1e6, calls);
+}
+
 // Every case at a tiny size in one process; fails only when a case fails or when two
 // implementations read different values. No timing is judged.
 int smoke()
@@ -183,6 +231,17 @@ int main(int argc, char** argv)
             runFetch(args[1], args[2], number(args[3]));
         else if (command == QLatin1String("cycles") && args.size() == 5)
             runCycles(args[1], args[2], number(args[3]), number(args[4]));
+        else if (command == QLatin1String("isql-script") && args.size() == 1)
+            QTextStream(stdout) << bench::isqlScript();
+        else if (command == QLatin1String("hotfix") && args.size() == 3)
+            runHotfix(args[1], args[2]);
+        else if (command == QLatin1String("export") && args.size() == 4 && isProcedureName(args[1]))
+            runServerCase(QStringLiteral("export-") + args[1], args[2], number(args[3]),
+                          QStringLiteral("SELECT * FROM %1(NULL)").arg(args[1]).toUtf8());
+        else if (command == QLatin1String("fix") && args.size() == 3)
+            runServerCase(QStringLiteral("fix"), args[1], number(args[2]), "EXECUTE PROCEDURE FIX_PERIOD_FIELDS");
+        else if (command == QLatin1String("valadd") && args.size() == 4)
+            runValAdd(args[1], args[2], static_cast<int>(number(args[3])));
         else if (command == QLatin1String("impls") && args.value(1) == QLatin1String("fetch"))
             printKeys(fetchCases());
         else if (command == QLatin1String("impls") && args.value(1) == QLatin1String("cycles"))
