@@ -246,10 +246,24 @@ TEST_F(ExportPeriodMarksTest, ChangeFilterTakesTheMarksStampBeforeItsColumns)
     pupil(1001, fresh);  // a changed subgroup movement counts where no column does
     rating(1001, 7006, QDate(2023, 10, 1), 4.2);
 
+    // A changed class movement, registry id or parent record lets all of a student's rows through.
+    pupil(1002);
+    db().execute("update PERSON_MOVEMENTS set DATE_MODIFY = ? where PERSON_ID = 1002 and GROUP_ID = 500",
+                 {fresh});
+    pupil(1003);
+    db().execute("update VALS set DATE_MODIFY = ? where OBJ_ID = 1003 and PARAM_ID = 2912", {fresh});
+    pupil(1004);
+    link(2004, 1004, 20, 10, fresh, null, 2005);
+    text(2004, 155, QStringLiteral("мать"));
+    text(2005, 1570, QStringLiteral("P-4"));
+    for (qlonglong id : {1002, 1003, 1004})
+        mark(id, 19002, 404);
+
     const QString select = call("STUDENT_ID, SUBJECT_ID", "?");
     EXPECT_EQ(rows(select, {at(2024, 1, 1)}),
-              QStringList({"s1000|7001", "s1000|7004", "s1000|7005", "s1001|7006"}));
-    EXPECT_EQ(rows(select, {null}).size(), 6 + 1);
+              QStringList({"s1000|7001", "s1000|7004", "s1000|7005", "s1001|7006", "s1002|7002",
+                           "s1003|7002", "s1004|7002"}));
+    EXPECT_EQ(rows(select, {null}).size(), 6 + 1 + 3);
 }
 
 }  // namespace

@@ -161,11 +161,15 @@ TEST_F(ExportYearMarksTest, ChangeFilterDecidesRowByRow)
     text(2003, 1570, QStringLiteral("P-2"));
     valm(10, 1002, 2023, 7001, 3011, 3016);
 
+    pupil(1003);
+    db().execute("update PERSON_MOVEMENTS set DATE_MODIFY = ? where PERSON_ID = 1003", {fresh});
+    valm(11, 1003, 2023, 7001, 3011, 3016);
+
     const QString select = call("STUDENT_ID, SUBJECT_ID", "?");
     EXPECT_EQ(rows(select, {at(2024, 1, 1)}),
               QStringList({"s1000|7001", "s1000|7003", "s1000|7004", "s1001|7001", "s1001|7005",
-                           "s1002|7001", "s1002|7005"}));
-    EXPECT_EQ(rows(select, {null}).size(), 10);
+                           "s1002|7001", "s1002|7005", "s1003|7001", "s1003|7005"}));
+    EXPECT_EQ(rows(select, {null}).size(), 12);
 }
 
 }  // namespace
