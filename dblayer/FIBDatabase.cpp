@@ -161,6 +161,11 @@ QByteArray BuildTPB(TStringList& params, bool isFB21OrMore)
                 int timeout = valueText.toInt(&ok, 10);
                 if (!ok)
                     timeout = 10;
+                // Two bytes the server reads as a signed number: a larger value is refused, not wrapped.
+                if (timeout < 0 || timeout > 32767)
+                    RaiseClientErrorText(
+                        QStringLiteral("The value of TPB parameter isc_tpb_%s is out of range (%s; 0 to 32767)."),
+                        {entry->name, valueText});
                 tpb.append('\x02');
                 tpb.append(static_cast<char>(timeout & 0xFF));
                 tpb.append(static_cast<char>((timeout >> 8) & 0xFF));

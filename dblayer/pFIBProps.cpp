@@ -94,6 +94,16 @@ void appendText(QByteArray& dpb, int code, const QByteArray& value)
     dpb.append(value);
 }
 
+// A one-byte item's value; one that does not fit the byte is refused rather than cut to its low byte.
+int byteValue(int code, const QString& valueText)
+{
+    const int value = ParamStrToInt(valueText);
+    if (value < 0 || value > 255)
+        RaiseClientErrorText(QStringLiteral("The value of DPB parameter isc_dpb_%s is out of range (%s; 0 to 255)."),
+                             {DPBConstName(code), valueText});
+    return value;
+}
+
 void appendByte(QByteArray& dpb, int code, int value)
 {
     dpb.append(static_cast<char>(code));
@@ -233,7 +243,7 @@ QByteArray BuildDPB(TStringList& params, bool isFirebird)
         case dpbNumBuffers: case dpbVerify: case dpbDbkeyScope: case dpbDamaged: case dpbForceWrite:
         case dpbNoReserve: case dpbOnlineDump: case dpbOldFileSize: case dpbShutdownDelay: case dpbOverwrite:
         case dpbConnectTimeout: case dpbDummyPacketInterval:
-            appendByte(dpb, code, ParamStrToInt(valueText));
+            appendByte(dpb, code, byteValue(code, valueText));
             break;
         case dpbSweepInterval: {
             const quint32 interval = static_cast<quint32>(ParamStrToInt(valueText));
@@ -283,6 +293,10 @@ QByteArray BuildDPB(TStringList& params, bool isFirebird)
             RaiseClientError(ceDPBConstantNotSupported, {DPBConstName(code)});
         }
     }
+    // Its length travels as a signed 16-bit number.
+    if (dpb.size() > 32767)
+        RaiseClientErrorText(QStringLiteral("The database parameter block is too long (%d bytes; at most 32767)."),
+                             {static_cast<int>(dpb.size())});
     return dpb;
 }
 

@@ -68,7 +68,7 @@ TEST(DPBTest, EveryEncodingRow)
     for (const char* name : {"num_buffers", "verify", "dbkey_scope", "damaged", "force_write", "no_reserve",
                              "online_dump", "old_file_size", "shutdown_delay", "overwrite", "connect_timeout",
                              "dummy_packet_interval"})
-        EXPECT_EQ(dpbOf({QString(name) + "=258"}), bytes({1, DPBConstCode(name), 1, 2})) << name;
+        EXPECT_EQ(dpbOf({QString(name) + "=255"}), bytes({1, DPBConstCode(name), 1, 255})) << name;
     EXPECT_EQ(dpbOf({"sweep_interval=$01020304"}), bytes({1, 22, 4, 4, 3, 2, 1}));
     EXPECT_EQ(dpbOf({"garbage_collect", "no_garbage_collect=x"}), bytes({1, 8, 1, 1, 16, 1, 1}));
     EXPECT_EQ(dpbOf({"sweep"}), bytes({1, 10, 1, 2}));
@@ -116,6 +116,14 @@ TEST(DPBTest, UnknownUnsupportedTooLongAndNonNumericValuesFail)
     EXPECT_TRUE(message.contains("isc_dpb_password")) << message.toStdString();
     EXPECT_TRUE(message.contains("too long")) << message.toStdString();
     EXPECT_EQ(dpbOf({"password=" + QString(255, 'x')}).size(), 1 + 2 + 255);
+    // A one-byte number is refused rather than cut to its low byte, and so is a block whose
+    // length the 16-bit count cannot carry.
+    EXPECT_EQ(clientError([] { dpbOf({"connect_timeout=300"}); }),
+              std::pair(-1, QString("The value of DPB parameter isc_dpb_connect_timeout is out of range "
+                                    "(300; 0 to 255).")));
+    EXPECT_EQ(clientError([] { dpbOf({"num_buffers=-1"}); }).first, -1);
+    EXPECT_EQ(clientError([] { dpbOf(QStringList(131, "lc_messages=" + QString(250, 'm'))); }),
+              std::pair(-1, QString("The database parameter block is too long (33013 bytes; at most 32767).")));
     try {
         dpbOf({"num_buffers=many"});
         FAIL();
@@ -172,6 +180,9 @@ TEST(TPBTest, LockTimeoutDependsOnTheServer)
     EXPECT_EQ(tpbOf({"lock_timeout=soon"}, true), bytes({3, 21, 2, 10, 0}));
     EXPECT_EQ(tpbOf({"no_savepoint"}, true), bytes({3, 21, 2, 10, 0}));
     EXPECT_EQ(tpbOf({"lock_timeout=5"}, false), bytes({3, 21}));
+    EXPECT_EQ(tpbOf({"lock_timeout=32767"}, true), bytes({3, 21, 2, 0xFF, 0x7F}));
+    EXPECT_EQ(clientErrorOf({"lock_timeout=40000"}),
+              "-1 The value of TPB parameter isc_tpb_lock_timeout is out of range (40000; 0 to 32767).");
 }
 
 TEST(TPBTest, UnknownUnsupportedAndTooLongNamesFail)
