@@ -1,5 +1,7 @@
 #include "pFIBDatabase.h"
 
+#include "FIBQuery.h"
+
 #include <QTimer>
 
 // ================================================================ TpFIBDatabase
@@ -97,3 +99,17 @@ void TpFIBTransaction::DoOnSQLExec(const TSQLExecNotice& Notice)
     else if (Notice.Kind == 1 && AfterSQLExecute)
         AfterSQLExecute(Notice.Query, Notice.SQLType);
 }
+
+QList<TFIBQuery*> TpFIBTransaction::AttachedQueries() const
+{
+    QList<TFIBQuery*> queries;
+    for (int i = 0; i < FIBBaseCount(); ++i)
+        if (TFIBBase* link = GetFIBBase(i))
+            if (auto* query = qobject_cast<TFIBQuery*>(link->Owner()))
+                queries.append(query);
+    return queries;
+}
+
+int TpFIBTransaction::FIBQueryCount() const { return static_cast<int>(AttachedQueries().size()); }
+
+TFIBQuery* TpFIBTransaction::GetFIBQuery(int index) const { return AttachedQueries().value(index); }

@@ -55,6 +55,10 @@ public:
     void EndTransaction(TTransactionAction Action, bool Force) override;
     void DoOnSQLExec(const TSQLExecNotice& Notice) override;
 
+    // The attached statements: the links whose owner is a statement component, in link order.
+    int FIBQueryCount() const;
+    TFIBQuery* GetFIBQuery(int index) const;
+
     TTPBMode TPBMode() const { return FTPBMode; }
     void setTPBMode(TTPBMode value) { FTPBMode = value; }
     QString UserKindTransaction() const { return FUserKindTransaction; }
@@ -68,6 +72,8 @@ public:
     TOnSQLExecute AfterSQLExecute;
 
 private:
+    QList<TFIBQuery*> AttachedQueries() const;
+
     TTPBMode FTPBMode = tpbReadCommitted;
     QString FUserKindTransaction = QStringLiteral("NoUserKind");
 };
