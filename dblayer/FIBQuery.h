@@ -120,6 +120,7 @@ public:
 
 private:
     friend class TFIBXSQLDA;
+    friend class TFIBQuery;
 
     void setName(const QString& name) { FName = name; }
     void setReference(const TSQLReference& ref);
@@ -179,6 +180,7 @@ private:
     int FEndPosInText = 0;
     bool FIsDefferedSetting = false;
     QVariant FDeferredValue;  // the value set before the entry had a server description
+    bool FForcedNull = false;  // the server text holds this parameter's comparison as an IS NULL test
     std::vector<char> FDataBuffer;
     short FNullIndicator = 0;
 };
@@ -277,39 +279,224 @@ enum TpFIBQueryOption {
 };
 using TpFIBQueryOptions = int;  // a set of TpFIBQueryOption bits
 
-// The statement component.
+class TFIBBase;
+class TFIBDatabase;
+class TFIBTransaction;
+class IIBClientLibrary;
+struct TSQLExecNotice;
+
+enum TQueryRunState { qrsInPrepare = 1, qrsInExecute = 2, qrsInClose = 4 };
+
+// Row counts of the statement's last execution, as the server reports them.
+struct TAllRowsAffected {
+    int Updates = 0;
+    int Deletes = 0;
+    int Selects = 0;
+    int Inserts = 0;
+};
+
+// The statement component: one SQL text, prepared into a server statement and executed in its
+// transaction. A data definition text is sent at once, as written, and never prepared.
 class TFIBQuery : public QObject {
     Q_OBJECT
+    Q_PROPERTY(QStringList SQL READ SQL WRITE setSQL)
+    Q_PROPERTY(bool ParamCheck READ ParamCheck WRITE setParamCheck)
+    Q_PROPERTY(bool GoToFirstRecordOnExecute READ GoToFirstRecordOnExecute WRITE setGoToFirstRecordOnExecute)
+    Q_PROPERTY(bool qoAutoCommit READ qoAutoCommit WRITE setQoAutoCommit)
+    Q_PROPERTY(bool qoStartTransaction READ qoStartTransaction WRITE setQoStartTransaction)
+    Q_PROPERTY(bool qoTrimCharFields READ qoTrimCharFields WRITE setQoTrimCharFields)
+    Q_PROPERTY(bool qoNoForceIsNull READ qoNoForceIsNull WRITE setQoNoForceIsNull)
+    Q_PROPERTY(bool qoFreeHandleAfterExecute READ qoFreeHandleAfterExecute WRITE setQoFreeHandleAfterExecute)
 public:
+    using TNotifyEvent = std::function<void(TFIBQuery* Sender)>;
+    using TOnSQLFetch = std::function<void(int RecordNumber, bool& StopFetching)>;
+
+    // An owning connection becomes Database, an owning transaction Transaction.
     explicit TFIBQuery(QObject* owner = nullptr);
     ~TFIBQuery() override;
 
-    TFIBXSQLDA& Params() { return *FUserSQLParams; }
-    TFIBXSQLDA& Current() { return *FSQLRecord; }
+    // ---- connection and transaction
+    TFIBDatabase* Database() const;
+    virtual void setDatabase(TFIBDatabase* value);
+    TFIBTransaction* Transaction() const;
+    void setTransaction(TFIBTransaction* value);
+    isc_db_handle DBHandle() const;
+    isc_tr_handle TRHandle() const;
+    isc_stmt_handle Handle() const { return FHandle; }
+    // The check around every client call of the statement: restores the floating-point state,
+    // lets the transaction note the activity and, with RaiseError and ErrCode > 0, raises the
+    // client library error with the statement as raiser. Returns ErrCode.
+    ISC_STATUS Call(ISC_STATUS ErrCode, bool RaiseError);
+
+    // ---- text
+    QStringList SQL() const { return FSQL; }
+    void setSQL(const QStringList& lines);
+    // Sets the lines from one text split at its line breaks.
+    void setSQLText(const QString& text);
+    // The lines joined, each followed by CR LF: the text the statement works on.
+    QString SQLText() const { return FParser.SQLText(); }
+    TSQLKind SQLKind() const { return FParser.SQLKind(); }
+    void BeginModifySQLText();
+    void EndModifySQLText();
+    int CountModifySQLText() const { return FCountLockSQL; }
+    int SQLTextChangeCount() const { return FSQLTextChangeCount; }
+    QString ModifyTable() const { return FModifyTable; }
+    bool ParamCheck() const { return FParamCheck; }
+    void setParamCheck(bool value);
+    bool GoToFirstRecordOnExecute() const { return FGoToFirstRecordOnExecute; }
+    void setGoToFirstRecordOnExecute(bool value) { FGoToFirstRecordOnExecute = value; }
+    TpFIBQueryOptions Options() const { return FOptions; }
+    void setOptions(TpFIBQueryOptions value) { FOptions = value; }
+    bool qoAutoCommit() const { return FOptions & ::qoAutoCommit; }
+    void setQoAutoCommit(bool on) { setOption(::qoAutoCommit, on); }
+    bool qoStartTransaction() const { return FOptions & ::qoStartTransaction; }
+    void setQoStartTransaction(bool on) { setOption(::qoStartTransaction, on); }
+    bool qoTrimCharFields() const { return FOptions & ::qoTrimCharFields; }
+    void setQoTrimCharFields(bool on) { setOption(::qoTrimCharFields, on); }
+    bool qoNoForceIsNull() const { return FOptions & ::qoNoForceIsNull; }
+    void setQoNoForceIsNull(bool on) { setOption(::qoNoForceIsNull, on); }
+    bool qoFreeHandleAfterExecute() const { return FOptions & ::qoFreeHandleAfterExecute; }
+    void setQoFreeHandleAfterExecute(bool on) { setOption(::qoFreeHandleAfterExecute, on); }
+    // The text as it goes to the server: markers as "?", macros and null tests applied.
+    const QString& ProcessedSQL() const { return FProcessedSQL; }
+    // ProcessedSQL in the bytes sent.
+    const QByteArray& PreparedSQL() const { return FPreparedSQL; }
+    // The parser's text with macro values and IS NULL tests applied; with ForChangeExecSQL the
+    // statement notes that its server parameters now differ from Params.
+    QString ReadySQLText(bool ForChangeExecSQL);
+    QChar MacroChar() const { return FMacroChar; }
+    bool MacroChanged() const { return FMacroChanged; }
+    void ApplyMacro();
+    void RestoreMacroDefaultValues();
+    QString DefMacroValue(const QString& name);
+
+    // ---- execution
+    virtual void ExecQuery();
+    // Sends the text at once with isc_dsql_execute_immediate (the path of data definition).
+    void ExecuteImmediate();
+    void Prepare();
+    void Close();
+    void FreeHandle();
+    // Fetches the next row into the result record and returns it; null at the end.
+    TFIBXSQLDA* Next();
+    bool Eof();
+    bool Bof() const { return FBOF; }
+    bool Open() const { return FOpen; }
+    bool Prepared() const { return FPrepared; }
     int RecordCount() const { return FRecordCount; }
     TFIBSQLTypes SQLType() const { return FSQLType; }
     bool ProcExecuted() const { return FProcExecuted; }
     void setProcExecuted(bool value) { FProcExecuted = value; }
-    TpFIBQueryOptions Options() const { return FOptions; }
-    void setOptions(TpFIBQueryOptions value) { FOptions = value; }
-    bool MacroChanged() const { return FMacroChanged; }
-    QChar MacroChar() const { return FMacroChar; }
+    int QueryRunState() const { return FQueryRunState; }
+    quint32 CallTime() const { return FCallTime; }
+    QString CursorName() const { return FCursorName; }
+    void setCursorName(const QString& value) { FCursorName = value; }
+    TAllRowsAffected AllRowsAffected();
+    // The count of the statement's type (selects, inserts, updates, deletes), else their sum.
+    int RowsAffected();
+    // The text begins with "EXECUTE ".
+    bool IsProc() const;
+    // Prepares the text, connecting and starting the transaction for it when needed.
+    void CheckValidStatement();
     // True when texts go to the server in UTF-8 (a Unicode connection).
     bool IsUnicodeConnection() const;
-    // Re-reads the text with the current macro values for the server.
-    void ApplyMacro();
+
+    // ---- result columns
+    TFIBXSQLDA& Current() { return *FSQLRecord; }
+    TFIBXSQLVAR* GetFields(int index);
+    TFIBXSQLVAR* FieldByName(const QString& name);
+    TFIBXSQLVAR* FindField(const QString& name) { return FSQLRecord->GetXSQLVARByName(name); }
+    TFIBXSQLVAR* FN(const QString& name) { return FindField(name); }
+    int GetFieldIndex(const QString& name) { return FSQLRecord->IndexOfName(name); }
+    int FieldCount() const { return FSQLRecord->Count(); }
+    int FieldsCount() const { return FieldCount(); }
+    QString FieldName(int index) { return GetFields(index)->Name(); }
+    bool FieldExist(const QString& name, int& index);
+    QVariant FieldValue(const QString& name) { return FieldByName(name)->AsVariant(); }
+
+    // ---- parameters
+    TFIBXSQLDA& Params();
+    // The parameter of that name; an EXECUTE text also finds its output columns. Raises when absent.
+    TFIBXSQLVAR* ParamByName(const QString& name);
+    TFIBXSQLVAR* FindParam(const QString& name) { return Params().GetXSQLVARByName(name); }
+    int ParamCount() { return Params().Count(); }
+    QString ParamName(int index) { return Params().GetXSQLVAR(index)->Name(); }
+    bool ParamExist(const QString& name, int& index);
+    QVariant ParamValue(const QString& name) { return ParamByName(name)->AsVariant(); }
+    void SetParamValue(const QString& name, const QVariant& value) { ParamByName(name)->setAsVariant(value); }
+    // Assigns the values to the parameters in order.
+    void SetParamValues(const QVariantList& values);
+    void ExecWP(const QVariantList& values);
+    // Names of server parameters that are not user parameters (brought in by macros).
+    QStringList OnlySrvParams() const { return FOnlySrvParams; }
+
+    TNotifyEvent BeforeExecute;
+    TNotifyEvent AfterExecute;
+    TNotifyEvent OnSQLChanging;
+    TNotifyEvent TransactionEnding;  // stored for the form; the statement never calls them
+    TNotifyEvent TransactionEnded;
+    TOnSQLFetch OnSQLFetch;
 
 private:
     friend class TFIBXSQLDA;
     friend class TFIBXSQLVAR;
 
+    void setOption(TpFIBQueryOption option, bool on) { FOptions = on ? (FOptions | option) : (FOptions & ~option); }
+    IIBClientLibrary& ClientLibrary() const;
+    unsigned short Dialect() const;
+    isc_db_handle* DBHandlePtr() const;
+    isc_tr_handle* TRHandlePtr() const;
+    void sqlTextChanging();
+    void sqlTextChanged();
+    void textChangeStep();
+    // Scans the parser's text for Params; raises the parse error, keeping the previous Params.
+    void scanUserParams();
+    // Rewrites the text for the server (macros, null tests) and rescans it into FSQLParams.
+    void rebuildServerText();
+    bool rewriteInputsChanged() const;
+    void applyCodePage();
+    QByteArray encodeForServer(const QString& text) const;
+    [[noreturn]] void raiseParseError(TSQLParseError error) const;
+    void beforeExecute();
+    void afterExecute();
+    void notifyTransaction(int kind);
+    TFIBXSQLDA* chooseInputDescriptor();
+    void describeStatement();
+    void readStatementType();
+    void executeForType(const XSQLDA* input);
+
+    bool FDoParamCheck = true;
+    TSQLParser FParser;
+    std::unique_ptr<TFIBBase> FBase;
+    bool FBOF = false;
+    bool FEof = false;
+    bool FGoToFirstRecordOnExecute = true;
+    bool FOpen = false;
+    bool FPrepared = false;
     int FRecordCount = 0;
-    TFIBSQLTypes FSQLType = SQLUnknown;
-    bool FProcExecuted = false;
-    TpFIBQueryOptions FOptions = 0;
-    bool FMacroChanged = false;
-    QChar FMacroChar = QLatin1Char('@');
+    isc_stmt_handle FHandle = 0;
+    QStringList FSQL;
+    bool FParamCheck = true;
+    QString FProcessedSQL;
+    QByteArray FPreparedSQL;
     std::unique_ptr<TFIBXSQLDA> FSQLParams;
     std::unique_ptr<TFIBXSQLDA> FSQLRecord;
+    TFIBSQLTypes FSQLType = SQLUnknown;
     std::unique_ptr<TFIBXSQLDA> FUserSQLParams;
+    bool FProcExecuted = false;
+    QChar FMacroChar = QLatin1Char('@');
+    bool vUserParamsCreated = false;
+    int FCountLockSQL = 0;
+    QString FModifyTable = QStringLiteral("-1");
+    TpFIBQueryOptions FOptions = 0;
+    bool vDiffParams = false;
+    QStringList FOnlySrvParams;
+    quint32 FCallTime = 0;
+    bool FHaveMacros = false;
+    bool FNeedForceIsNull = false;
+    bool FMacroChanged = false;
+    int FSQLTextChangeCount = 0;
+    int FQueryRunState = 0;
+    bool FCodePageApplied = false;
+    QString FCursorName;
 };

@@ -1,0 +1,400 @@
+// Statements against the real server: prepare, execute, cursors, data definition sent as written,
+// parameters of every type, row counts, errors and the retry hook.
+#include "FIBQuery.h"
+#include "ScratchDatabase.h"
+#include "TestEnv.h"
+#include "fib.h"
+#include "pFIBDatabase.h"
+#include "pFIBQuery.h"
+
+#include <QObject>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace testsupport;
+
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+
+QString lines(std::initializer_list<const char*> list)
+{
+    QString text;
+    for (const char* line : list)
+        text += QString::fromUtf8(line) + kCrLf;
+    return text;
+}
+
+// The main window's stand-in: DB1 and Tr1 on MainForm, with statements made on demand.
+class FIBQueryTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        form.setObjectName(QStringLiteral("MainForm"));
+        db = new TpFIBDatabase(&form);
+        db->setObjectName(QStringLiteral("DB1"));
+        db->setLibraryName(clientLibraryName());
+        db->setDBName(file.serverName());
+        db->setSQLDialect(3);
+        db->setDBParams({QStringLiteral("lc_ctype=UTF8"), QStringLiteral("user_name=") + testUser()});
+        db->ConnectParams()->setPassword(testPassword());
+        tr = new TpFIBTransaction(&form);
+        tr->setObjectName(QStringLiteral("Tr1"));
+        tr->setDefaultDatabase(db);
+        db->Open();
+        tr->StartTransaction();
+    }
+
+    void TearDown() override
+    {
+        if (tr->Active())
+            tr->Rollback();
+        db->Close();
+    }
+
+    TpFIBQuery* query(const char* name, const QString& text)
+    {
+        auto* q = new TpFIBQuery(&form);
+        q->setObjectName(QString::fromUtf8(name));
+        q->setDatabase(db);
+        q->setTransaction(tr);
+        q->setSQLText(text);
+        return q;
+    }
+
+    // Runs a statement and commits it, so later statements see its effect.
+    void run(const QString& text)
+    {
+        TpFIBQuery* q = query("Run", text);
+        q->ExecQuery();
+        tr->Commit();
+        tr->StartTransaction();
+        delete q;
+    }
+
+    template <class E = EFIBClientError>
+    QString errorOf(const std::function<void()>& f)
+    {
+        try {
+            f();
+        } catch (const E& e) {
+            return e.Message();
+        }
+        return QStringLiteral("<nothing raised>");
+    }
+
+    ScratchDatabase file{QStringLiteral("query")};
+    QObject form;
+    TpFIBDatabase* db = nullptr;
+    TpFIBTransaction* tr = nullptr;
+};
+
+}  // namespace
+
+TEST_F(FIBQueryTest, VersionSelectLeavesTheFirstRowAndReReadsWithoutPreparing)
+{
+    TpFIBQuery* ver = query("VerQuery", lines({"select VER_MAJOR, VER_MINOR, VER_RELEASE, VER_BUILD", "from VER"}));
+    ver->ExecQuery();
+    EXPECT_EQ(ver->SQLType(), SQLSelect);
+    EXPECT_TRUE(ver->Open());
+    EXPECT_FALSE(ver->Eof());
+    ASSERT_EQ(ver->FieldCount(), 4);
+    EXPECT_EQ(ver->GetFields(0)->AsInteger(), 3);
+    EXPECT_EQ(ver->GetFields(1)->AsInteger(), 23);
+    EXPECT_EQ(ver->GetFields(2)->AsInteger(), 11);
+    EXPECT_EQ(ver->GetFields(3)->AsInteger(), 28);
+    EXPECT_EQ(ver->FieldByName(QStringLiteral("ver_major"))->Name(), "VER_MAJOR");
+    EXPECT_EQ(ver->RecordCount(), 1);
+    EXPECT_EQ(errorOf([&] { ver->GetFields(4); }), QStringLiteral("Field \"Field No: 4\" not found."));
+    EXPECT_EQ(ver->Next(), nullptr);
+    EXPECT_TRUE(ver->Eof());
+
+    // Executing again does not prepare again; after the commit the cursor is closed, the handle kept.
+    const isc_stmt_handle handle = ver->Handle();
+    ver->ExecQuery();
+    EXPECT_EQ(ver->Handle(), handle);
+    tr->Commit();
+    EXPECT_FALSE(ver->Open());
+    EXPECT_TRUE(ver->Prepared());
+    tr->StartTransaction();
+    ver->ExecQuery();
+    EXPECT_EQ(ver->GetFields(0)->AsInteger(), 3);
+
+    // A text change while the cursor is open is refused; after Close it prepares anew.
+    EXPECT_EQ(errorOf([&] { ver->setSQLText(QStringLiteral("select 1 from RDB$DATABASE")); }),
+              QStringLiteral("Can't change sql text because MainForm.VerQuery dataset open."));
+    ver->Close();
+    ver->setSQLText(QStringLiteral("delete from VER"));
+    EXPECT_FALSE(ver->Prepared());
+    ver->ExecQuery();
+    EXPECT_EQ(ver->SQLType(), SQLDelete);
+    EXPECT_EQ(ver->RowsAffected(), 1);
+
+    // The empty table: Eof at once and every column reads as null and 0.
+    ver->setSQLText(lines({"select VER_MAJOR, VER_MINOR, VER_RELEASE, VER_BUILD", "from VER"}));
+    ver->ExecQuery();
+    EXPECT_TRUE(ver->Eof());
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_TRUE(ver->GetFields(i)->IsNull());
+        EXPECT_EQ(ver->GetFields(i)->AsInteger(), 0);
+    }
+}
+
+TEST_F(FIBQueryTest, ScaledIntegerAndTextColumnsReadAsIntegers)
+{
+    run(QStringLiteral("create table QT_NUM (ID integer, N numeric(9,2), S smallint, B bigint, C char(2), V varchar(10))"));
+    run(QStringLiteral("insert into QT_NUM values (1, 3.99, 3, 4294967301, '23', 'abc')"));
+    run(QStringLiteral("insert into QT_NUM values (2, -3.99, null, 2147483648, null, null)"));
+    TpFIBQuery* q = query("Q1", QStringLiteral("select N, S, B, C, V, N + 0 as ID, N + 1 from QT_NUM order by ID"));
+    q->ExecQuery();
+    EXPECT_EQ(q->GetFields(0)->AsInteger(), 3);
+    EXPECT_EQ(q->GetFields(0)->AsString(), "3.99");
+    EXPECT_EQ(q->GetFields(1)->AsInteger(), 3);
+    EXPECT_EQ(q->GetFields(2)->AsInteger(), 5);  // the low 32 bits
+    EXPECT_EQ(q->GetFields(2)->AsInt64(), 4294967301LL);
+    EXPECT_EQ(q->GetFields(3)->AsString(), "23");
+    EXPECT_EQ(q->GetFields(3)->AsInteger(), 23);
+    EXPECT_EQ(errorOf([&] { q->GetFields(4)->AsInteger(); }), QStringLiteral("Invalid data conversion."));
+    EXPECT_EQ(q->FieldName(5), "ID");
+    EXPECT_EQ(q->FieldName(6), "ADD");  // the server's name for an unnamed sum
+    ASSERT_NE(q->Next(), nullptr);
+    EXPECT_EQ(q->GetFields(0)->AsInteger(), -3);
+    EXPECT_TRUE(q->GetFields(1)->IsNull());
+    EXPECT_EQ(q->GetFields(1)->AsInteger(), 0);
+    EXPECT_EQ(q->GetFields(2)->AsInteger(), -2147483647 - 1);
+
+    TpFIBQuery* names = query("Q2", QStringLiteral("select ID, ID, 1 + 1, 'x' from QT_NUM"));
+    names->ExecQuery();
+    EXPECT_EQ(names->Current().Names(), "ID\r\nID1\r\nADD\r\nCONSTANT\r\n");
+}
+
+TEST_F(FIBQueryTest, DataDefinitionGoesToTheServerByteForByteWithoutPrepare)
+{
+    const QString body = lines({
+        "begin",
+        "  /* marks ? and :colons stay as written */",
+        "  for select ID, N from QT_P where ID >= :V$FROM into :ID, :N do",
+        "  begin",
+        "    NOTE = 'a?b:c -- d; Урок';",
+        "    suspend;",
+        "  end",
+        "end",
+    });
+    const QString text = lines({"CREATE OR ALTER procedure QT_LIST (V$FROM integer)",
+                                "returns (ID integer, N varchar(20), NOTE varchar(40))", "as"}) +
+                         body.left(body.size() - 2) + QStringLiteral(";") + kCrLf;
+    run(QStringLiteral("create table QT_P (ID integer, N varchar(20))"));
+    run(QStringLiteral("insert into QT_P values (1, 'one')"));
+    run(QStringLiteral("insert into QT_P values (2, 'two')"));
+
+    TpFIBQuery* ddl = query("Q3", text);
+    EXPECT_EQ(ddl->SQLKind(), skDDL);
+    EXPECT_EQ(ddl->ParamCount(), 0);
+    ddl->ExecQuery();
+    EXPECT_FALSE(ddl->Prepared());
+    EXPECT_EQ(ddl->SQLType(), SQLUnknown);
+    EXPECT_EQ(ddl->PreparedSQL(), text.toUtf8());
+    tr->Commit();
+    tr->StartTransaction();
+
+    TpFIBQuery* source = query("Q4", QStringLiteral("select RDB$PROCEDURE_SOURCE from RDB$PROCEDURES "
+                                                    "where RDB$PROCEDURE_NAME = 'QT_LIST'"));
+    source->ExecQuery();
+    ASSERT_FALSE(source->Eof());
+    // The stored source is the text after AS, line breaks and literals untouched.
+    const QString stored = source->GetFields(0)->AsString();
+    EXPECT_TRUE(text.contains(stored.trimmed())) << stored.toStdString();
+    EXPECT_TRUE(stored.contains(QStringLiteral("'a?b:c -- d; Урок'")));
+    EXPECT_TRUE(stored.contains(QStringLiteral("where ID >= :V$FROM into :ID, :N do\r\n")));
+
+    // The selectable procedure with a parameter.
+    TpFIBQuery* rows = query("Q5", QStringLiteral("select ID, N, NOTE from QT_LIST(:FROM_ID)"));
+    rows->ParamByName(QStringLiteral("from_id"))->setAsInteger(2);
+    rows->ExecQuery();
+    ASSERT_FALSE(rows->Eof());
+    EXPECT_EQ(rows->FieldByName(QStringLiteral("N"))->AsString(), "two");
+    EXPECT_EQ(rows->FieldByName(QStringLiteral("NOTE"))->AsString(), QStringLiteral("a?b:c -- d; Урок"));
+    EXPECT_EQ(rows->Next(), nullptr);
+    rows->ParamByName(QStringLiteral("FROM_ID"))->setAsInteger(1);
+    rows->ExecQuery();
+    EXPECT_EQ(rows->GetFields(0)->AsInteger(), 1);
+}
+
+TEST_F(FIBQueryTest, TextsEndingWithASemicolonAreSentWithIt)
+{
+    run(lines({"create or alter procedure QT_FIX", "as", "begin", "  update VER set VER_BUILD = VER_BUILD + 1;", "end;"}));
+    TpFIBQuery* exec = query("Q9", lines({"EXECUTE PROCEDURE QT_FIX;"}));
+    exec->ExecQuery();
+    EXPECT_EQ(exec->SQLType(), SQLExecProcedure);
+    EXPECT_EQ(exec->PreparedSQL(), QByteArray("EXECUTE PROCEDURE QT_FIX;\r\n"));
+    TpFIBQuery* grant = query("Q11", lines({"GRANT EXECUTE ON PROCEDURE QT_FIX TO PUBLIC;"}));
+    EXPECT_EQ(grant->SQLKind(), skDDL);
+    grant->ExecQuery();
+    TpFIBQuery* ver = query("VerQuery", QStringLiteral("select VER_BUILD from VER"));
+    ver->ExecQuery();
+    EXPECT_EQ(ver->GetFields(0)->AsInteger(), 29);
+}
+
+TEST_F(FIBQueryTest, ParametersOfEveryTypeRoundTrip)
+{
+    run(QStringLiteral("create table QT_ALL (I integer, S smallint, B bigint, N numeric(9,2), N18 numeric(18,4), "
+                       "D double precision, F float, C char(5), V varchar(20), DT date, TM time, TS timestamp)"));
+    TpFIBQuery* ins = query("Q1", QStringLiteral("insert into QT_ALL values (:I, :S, :B, :N, :N18, :D, :F, :C, :V, :DT, :TM, :TS)"));
+    ins->ParamByName(QStringLiteral("I"))->setAsInteger(-7);
+    ins->ParamByName(QStringLiteral("S"))->setAsInteger(300);
+    ins->ParamByName(QStringLiteral("B"))->setAsInt64(9000000000LL);
+    ins->ParamByName(QStringLiteral("N"))->setAsDouble(3.99);
+    ins->ParamByName(QStringLiteral("N18"))->setAsString(QStringLiteral("12345678901234.5678"));
+    ins->ParamByName(QStringLiteral("D"))->setAsDouble(0.1);
+    ins->ParamByName(QStringLiteral("F"))->setAsDouble(2.5);
+    ins->ParamByName(QStringLiteral("C"))->setAsString(QStringLiteral("Ёж"));
+    ins->ParamByName(QStringLiteral("V"))->setAsString(QStringLiteral("текст"));
+    ins->ParamByName(QStringLiteral("DT"))->setAsDate(QDate(2026, 12, 9));
+    ins->ParamByName(QStringLiteral("TM"))->setAsTime(QTime(13, 5, 7, 120));
+    ins->ParamByName(QStringLiteral("TS"))->setAsDateTime(QDateTime(QDate(2000, 2, 29), QTime(23, 59, 58)));
+    ins->ExecQuery();
+    EXPECT_EQ(ins->RowsAffected(), 1);
+    // The same statement with other values (conversions from text) and with nulls.
+    ins->SetParamValues({QStringLiteral("8"), 1, QVariant(), QStringLiteral("-0.05"), 1, 1, 1, 1, 1,
+                         QStringLiteral("2026-01-31"), QStringLiteral("00:00:01"), QStringLiteral("2026-01-31T10:00:00")});
+    ins->ExecQuery();
+    ins->SetParamValues({9, QVariant(), QVariant(), QVariant(), QVariant(), QVariant(), QVariant(), QVariant(),
+                         QVariant(), QVariant(), QVariant(), QVariant()});
+    ins->ExecQuery();
+
+    TpFIBQuery* sel = query("Q2", QStringLiteral("select * from QT_ALL where I = :I"));
+    sel->ParamByName(QStringLiteral("I"))->setAsInteger(-7);
+    sel->ExecQuery();
+    ASSERT_FALSE(sel->Eof());
+    EXPECT_EQ(sel->FieldValue(QStringLiteral("S")), QVariant(300));
+    EXPECT_EQ(sel->FieldValue(QStringLiteral("B")), QVariant(9000000000LL));
+    EXPECT_EQ(sel->FieldByName(QStringLiteral("N"))->AsString(), "3.99");
+    EXPECT_EQ(sel->FieldByName(QStringLiteral("N18"))->AsString(), "12345678901234.5678");
+    EXPECT_DOUBLE_EQ(sel->FieldByName(QStringLiteral("D"))->AsDouble(), 0.1);
+    EXPECT_DOUBLE_EQ(sel->FieldByName(QStringLiteral("F"))->AsDouble(), 2.5);
+    EXPECT_EQ(sel->FieldByName(QStringLiteral("C"))->AsString(), QStringLiteral("Ёж   "));
+    EXPECT_EQ(sel->FieldByName(QStringLiteral("V"))->AsString(), QStringLiteral("текст"));
+    EXPECT_EQ(sel->FieldByName(QStringLiteral("DT"))->AsDate(), QDate(2026, 12, 9));
+    EXPECT_EQ(sel->FieldByName(QStringLiteral("TM"))->AsTime(), QTime(13, 5, 7, 120));
+    EXPECT_EQ(sel->FieldByName(QStringLiteral("TS"))->AsDateTime(), QDateTime(QDate(2000, 2, 29), QTime(23, 59, 58)));
+
+    sel->ParamByName(QStringLiteral("I"))->setAsInteger(8);
+    sel->ExecQuery();
+    EXPECT_EQ(sel->FieldByName(QStringLiteral("N"))->AsString(), "-0.05");
+    EXPECT_TRUE(sel->FieldByName(QStringLiteral("B"))->IsNull());
+    EXPECT_EQ(sel->FieldByName(QStringLiteral("C"))->AsString(), QStringLiteral("1    "));
+    EXPECT_EQ(sel->FieldByName(QStringLiteral("TS"))->AsString(), "2026-01-31 10:00:00");
+
+    sel->setQoTrimCharFields(true);
+    EXPECT_EQ(sel->FieldByName(QStringLiteral("C"))->AsString(), QStringLiteral("1"));
+
+    // A null parameter compared by "=" becomes a null test, unless the option forbids it.
+    TpFIBQuery* count = query("Q3", QStringLiteral("select count(*) from QT_ALL where V = :V"));
+    count->ExecQuery();
+    EXPECT_TRUE(count->ProcessedSQL().contains(QStringLiteral(" IS NULL "))) << count->ProcessedSQL().toStdString();
+    EXPECT_EQ(count->GetFields(0)->AsInteger(), 1);
+    count->ParamByName(QStringLiteral("V"))->setAsString(QStringLiteral("текст"));
+    count->ExecQuery();
+    EXPECT_EQ(count->GetFields(0)->AsInteger(), 1);
+    count->setQoNoForceIsNull(true);
+    count->ParamByName(QStringLiteral("V"))->Clear();
+    count->Close();
+    count->setSQLText(count->SQLText());
+    count->ExecQuery();
+    EXPECT_EQ(count->GetFields(0)->AsInteger(), 0);
+}
+
+TEST_F(FIBQueryTest, RowCountsFollowTheStatementType)
+{
+    run(QStringLiteral("create table QT_R (ID integer)"));
+    TpFIBQuery* ins = query("Q1", QStringLiteral("insert into QT_R select RDB$RELATION_ID from RDB$RELATIONS rows 3"));
+    ins->ExecQuery();
+    EXPECT_EQ(ins->RowsAffected(), 3);
+    EXPECT_EQ(ins->AllRowsAffected().Inserts, 3);
+    TpFIBQuery* upd = query("Q2", QStringLiteral("update QT_R set ID = ID + 1 where ID < :LIMIT"));
+    upd->ParamByName(QStringLiteral("LIMIT"))->setAsInteger(1000);
+    upd->ExecQuery();
+    EXPECT_EQ(upd->SQLType(), SQLUpdate);
+    EXPECT_EQ(upd->RowsAffected(), 3);
+    TpFIBQuery* del = query("QQ", QStringLiteral("delete from QT_R"));
+    del->ExecQuery();
+    EXPECT_EQ(del->RowsAffected(), 3);
+}
+
+TEST_F(FIBQueryTest, ServerErrorsNameTheStatementAndKeepItPrepared)
+{
+    TpFIBQuery* bad = query("Q7", QStringLiteral("select * from QT_MISSING"));
+    const QString message = errorOf<EFIBInterBaseError>([&] { bad->ExecQuery(); });
+    EXPECT_TRUE(message.startsWith(QStringLiteral("MainForm.Q7:\r\n"))) << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("QT_MISSING"))) << message.toStdString();
+    EXPECT_FALSE(bad->Prepared());
+    EXPECT_EQ(bad->Handle(), 0u);
+
+    run(QStringLiteral("create table QT_U (ID integer not null primary key)"));
+    TpFIBQuery* ins = query("Q8", QStringLiteral("insert into QT_U values (1)"));
+    ins->ExecQuery();
+    EXPECT_TRUE(errorOf<EFIBInterBaseError>([&] { ins->ExecQuery(); }).contains(QStringLiteral("PRIMARY")));
+    EXPECT_TRUE(ins->Prepared());
+    EXPECT_TRUE(tr->Active());
+
+    TpFIBQuery* blank = query("Q9", QStringLiteral("   "));
+    EXPECT_EQ(errorOf([&] { blank->ExecQuery(); }), QStringLiteral("Can't Prepare , because  query is empty"));
+    bad->setSQLText(QStringLiteral("select * from QT_MISSING"));
+    EXPECT_EQ(errorOf([&] { bad->CheckValidStatement(); }), QStringLiteral("MainForm.Q7:Invalid statement handle."));
+    TpFIBQuery* ok = query("Q10", QStringLiteral("select * from QT_U"));
+    EXPECT_NO_THROW(ok->CheckValidStatement());
+}
+
+TEST_F(FIBQueryTest, CommitStatementEndsTheComponentsTransaction)
+{
+    run(QStringLiteral("create table QT_C (ID integer)"));
+    query("Q1", QStringLiteral("insert into QT_C values (5)"))->ExecQuery();
+    TpFIBQuery* commit = query("Q2", QStringLiteral("COMMIT"));
+    commit->ExecQuery();
+    EXPECT_EQ(commit->SQLType(), SQLCommit);
+    EXPECT_FALSE(tr->Active());
+    tr->StartTransaction();
+    TpFIBQuery* sel = query("Q3", QStringLiteral("select ID from QT_C"));
+    sel->ExecQuery();
+    EXPECT_EQ(sel->GetFields(0)->AsInteger(), 5);
+}
+
+TEST_F(FIBQueryTest, ExecuteErrorHookRetriesOrAbortsSilently)
+{
+    run(QStringLiteral("create table QT_U (ID integer not null primary key)"));
+    run(QStringLiteral("insert into QT_U values (1)"));
+    TpFIBQuery* ins = query("Q1", QStringLiteral("insert into QT_U values (1)"));
+    int calls = 0;
+    ins->OnExecuteError = [&](TpFIBQuery* q, const EFIBError& e, TpFIBQuery::TDataAction& action) {
+        ++calls;
+        EXPECT_EQ(q, ins);
+        EXPECT_TRUE(e.Message().startsWith(QStringLiteral("MainForm.Q1:")));
+        EXPECT_EQ(action, TpFIBQuery::daFail);
+        query("Fix", QStringLiteral("delete from QT_U"))->ExecQuery();
+        action = TpFIBQuery::daRetry;
+    };
+    ins->ExecQuery();
+    EXPECT_EQ(calls, 1);
+    ins->OnExecuteError = [&](TpFIBQuery*, const EFIBError&, TpFIBQuery::TDataAction& action) {
+        ++calls;
+        action = TpFIBQuery::daAbort;
+    };
+    EXPECT_THROW(ins->ExecQuery(), EAbort);
+    ins->OnExecuteError = [&](TpFIBQuery*, const EFIBError&, TpFIBQuery::TDataAction&) { ++calls; };
+    EXPECT_THROW(ins->ExecQuery(), EFIBInterBaseError);
+    EXPECT_EQ(calls, 3);
+}
+
+TEST_F(FIBQueryTest, ExecProcedureFillsParametersAndReturnsOutputs)
+{
+    run(lines({"create or alter procedure QT_ADD (A integer, B integer)", "returns (S integer)", "as",
+               "begin", "  S = A + B;", "end"}));
+    TpFIBQuery* q = query("Q1", QString());
+    q->ExecProcedure(QStringLiteral("QT_ADD"), {2, 40});
+    EXPECT_EQ(q->SQLText(), QStringLiteral("EXECUTE  PROCEDURE QT_ADD(?P0,?P1)\r\n"));
+    EXPECT_TRUE(q->ProcExecuted());
+    EXPECT_EQ(q->ParamByName(QStringLiteral("S"))->AsInteger(), 42);  // outputs found through ParamByName
+    q->ExecProcedure(QStringLiteral("QT_ADD"), {1, 1});
+    EXPECT_EQ(q->FieldByName(QStringLiteral("S"))->AsInteger(), 2);
+}
