@@ -313,7 +313,7 @@ void TFIBXSQLVAR::takeDescriptionOf(const TFIBXSQLVAR& other)
     if (same)
         return;
     // Keep the value across the new description: it is set again, converted to the new type.
-    if (!FIsDefferedSetting && FInitialized && SQLType() != 0 && !IsNull()) {
+    if (!FIsDefferedSetting && FInitialized && SQLType() != 0 && !IsNull() && (!IsBlob() || FHasStream)) {
         FDeferredValue = AsVariant();
         FIsDefferedSetting = true;
     }
@@ -344,7 +344,7 @@ void TFIBXSQLVAR::applyDeferredSetting()
 
 bool TFIBXSQLVAR::IsNull() const
 {
-    if (FIsMacro)
+    if (FIsMacro || FHasStream)
         return false;
     if (FIsDefferedSetting)
         return FDeferredValue.isNull();
@@ -507,6 +507,10 @@ QString TFIBXSQLVAR::AsWideString() const
     }
     case SQL_NULL:
         return QString();
+    case SQL_BLOB: {
+        const QByteArray content = FHasStream ? FStreamValue : readBlob();
+        return decodeText(content.constData(), static_cast<int>(content.size()));
+    }
     default:
         raiseInvalidConversion();
     }
@@ -586,7 +590,11 @@ QVariant TFIBXSQLVAR::AsVariant() const
     case SQL_TYPE_DATE: return AsDate();
     case SQL_TYPE_TIME: return AsTime();
     case SQL_TIMESTAMP: return AsDateTime();
-    case SQL_BLOB: case SQL_ARRAY: case SQL_QUAD: {
+    case SQL_BLOB:
+        if (IsTextBlob())
+            return AsWideString();
+        return FHasStream ? FStreamValue : readBlob();
+    case SQL_ARRAY: case SQL_QUAD: {
         const ISC_QUAD id = AsQuad();
         return QByteArray(reinterpret_cast<const char*>(&id), sizeof id);
     }
@@ -707,6 +715,8 @@ void TFIBXSQLVAR::setAsVariant(const QVariant& value)
 
 void TFIBXSQLVAR::writeVariant(const QVariant& value)
 {
+    FHasStream = false;
+    FStreamValue.clear();
     if (value.isNull()) {
         if (FXSQLVAR->sqlind == nullptr)
             RaiseClientError(34, {FName});  // "Column cannot be set to null (%s)"
@@ -746,12 +756,59 @@ void TFIBXSQLVAR::writeVariant(const QVariant& value)
         storeDateTime(dt.date(), dt.time(), true, true);
         break;
     }
+    case QMetaType::QByteArray:
+        if (type == SQL_BLOB)
+            setStream(value.toByteArray());
+        else if (type == SQL_TEXT || type == SQL_VARYING)
+            storeText(value.toByteArray());
+        else
+            raiseInvalidConversion();
+        break;
     default:
         if (!value.canConvert<QString>())
             raiseInvalidConversion();
         storeTextValue(value.toString());
         break;
     }
+}
+
+void TFIBXSQLVAR::setStream(const QByteArray& content)
+{
+    FStreamValue = content;
+    FHasStream = true;
+    markSet();
+    if (FQuery != nullptr)
+        FQuery->FHaveStreamParams = true;
+}
+
+QByteArray TFIBXSQLVAR::readBlob() const
+{
+    const ISC_QUAD id = AsQuad();
+    if (FQuery == nullptr)
+        raiseInvalidConversion();
+    IIBClientLibrary& lib = FQuery->ClientLibrary();
+    isc_blob_handle blob = 0;
+    FQuery->Call(lib.isc_open_blob2(StatusVector(), FQuery->DBHandlePtr(), FQuery->TRHandlePtr(), &blob,
+                                    const_cast<ISC_QUAD*>(&id), 0, nullptr),
+                 true);
+    QByteArray content;
+    char buffer[16384];
+    for (;;) {
+        unsigned short length = 0;
+        const ISC_STATUS result = lib.isc_get_segment(StatusVector(), &blob, &length, sizeof buffer, buffer);
+        if (result != 0 && result != isc_segment) {
+            if (result == isc_segstr_eof)
+                break;
+            ISC_STATUS_ARRAY status;
+            std::memcpy(status, StatusVector(), sizeof status);
+            lib.isc_close_blob(StatusVector(), &blob);
+            std::memcpy(StatusVector(), status, sizeof status);
+            FQuery->Call(result, true);
+        }
+        content.append(buffer, length);
+    }
+    FQuery->Call(lib.isc_close_blob(StatusVector(), &blob), true);
+    return content;
 }
 
 void TFIBXSQLVAR::storeInteger(qint64 value)
@@ -815,6 +872,9 @@ void TFIBXSQLVAR::storeTextValue(const QString& value)
     switch (SQLType()) {
     case SQL_TEXT: case SQL_VARYING:
         storeText(encodeText(value));
+        break;
+    case SQL_BLOB:
+        setStream(encodeText(value));
         break;
     case SQL_SHORT: case SQL_LONG: case SQL_INT64: {
         qint64 stored = 0;
@@ -1725,6 +1785,40 @@ void TFIBQuery::afterExecute()
     }
 }
 
+void TFIBQuery::writeStreamParams()
+{
+    FUserSQLParams->ApplyDeferredSettings();  // a text set before the description may become a stream
+    if (!FHaveStreamParams)
+        return;
+    IIBClientLibrary& lib = ClientLibrary();
+    for (int i = 0; i < FUserSQLParams->Count(); ++i) {
+        TFIBXSQLVAR& v = *FUserSQLParams->GetXSQLVAR(i);
+        if (!v.FHasStream || v.SQLType() != SQL_BLOB)
+            continue;
+        isc_blob_handle blob = 0;
+        ISC_QUAD id{};
+        Call(lib.isc_create_blob2(StatusVector(), DBHandlePtr(), TRHandlePtr(), &blob, &id, 0, nullptr), true);
+        constexpr qsizetype kSegment = 32000;
+        for (qsizetype pos = 0; pos < v.FStreamValue.size(); pos += kSegment) {
+            const qsizetype n = qMin(kSegment, v.FStreamValue.size() - pos);
+            const ISC_STATUS result = lib.isc_put_segment(StatusVector(), &blob, static_cast<unsigned short>(n),
+                                                          v.FStreamValue.constData() + pos);
+            if (result != 0) {
+                ISC_STATUS_ARRAY status;
+                std::memcpy(status, StatusVector(), sizeof status);
+                lib.isc_cancel_blob(StatusVector(), &blob);
+                std::memcpy(StatusVector(), status, sizeof status);
+                Call(result, true);
+            }
+        }
+        Call(lib.isc_close_blob(StatusVector(), &blob), true);
+        v.FHasStream = false;
+        v.FStreamValue.clear();
+        v.setAsQuad(id);
+    }
+    FHaveStreamParams = false;
+}
+
 TFIBXSQLDA* TFIBQuery::chooseInputDescriptor()
 {
     if (vDiffParams && FDoParamCheck && FUserSQLParams->Count() > 0) {
@@ -1746,6 +1840,7 @@ void TFIBQuery::ExecQuery()
     beforeExecute();
     if ((FDoParamCheck && FUserSQLParams->Count() > 0) || !FPrepared)
         Prepare();
+    writeStreamParams();
     const TFIBXSQLDA* input = chooseInputDescriptor();
     QElapsedTimer clock;
     clock.start();
@@ -1807,6 +1902,7 @@ void TFIBQuery::ExecuteImmediate()
     } else if (!FCodePageApplied) {
         applyCodePage();
     }
+    writeStreamParams();
     const TFIBXSQLDA* input = chooseInputDescriptor();
     FreeHandle();
     IIBClientLibrary& lib = ClientLibrary();

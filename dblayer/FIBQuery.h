@@ -117,6 +117,9 @@ public:
     const QVariant& VariantFalse() const { return FVariantFalse; }
     const QVariant& VariantTrue() const { return FVariantTrue; }
     bool IsDefferedSetting() const { return FIsDefferedSetting; }
+    bool HasStreamValue() const { return FHasStream; }
+    // A text blob (subtype 1) reads and writes as text; other blobs as their bytes.
+    bool IsTextBlob() const { return SQLType() == SQL_BLOB && SQLSubtype() == 1; }
 
 private:
     friend class TFIBXSQLDA;
@@ -153,6 +156,9 @@ private:
     // to VARYING of the needed length, so the server judges it instead of it being cut.
     void storeText(const QByteArray& bytes);
     void markSet();
+    // The content of the blob the entry identifies, read in the statement's transaction.
+    QByteArray readBlob() const;
+    void setStream(const QByteArray& content);
     void propagate(const std::function<void(TFIBXSQLVAR&)>& set);
     [[noreturn]] void raiseInvalidConversion() const;
 
@@ -181,6 +187,8 @@ private:
     bool FIsDefferedSetting = false;
     QVariant FDeferredValue;  // the value set before the entry had a server description
     bool FForcedNull = false;  // the server text holds this parameter's comparison as an IS NULL test
+    QByteArray FStreamValue;   // blob content to be written before execution
+    bool FHasStream = false;
     std::vector<char> FDataBuffer;
     short FNullIndicator = 0;
 };
@@ -461,6 +469,8 @@ private:
     void afterExecute();
     void notifyTransaction(int kind);
     TFIBXSQLDA* chooseInputDescriptor();
+    // Writes the stream values of the parameters as blobs and puts their identifiers in place.
+    void writeStreamParams();
     void describeStatement();
     void readStatementType();
     void executeForType(const XSQLDA* input);
@@ -496,6 +506,7 @@ private:
     bool FNeedForceIsNull = false;
     bool FMacroChanged = false;
     int FSQLTextChangeCount = 0;
+    bool FHaveStreamParams = false;
     int FQueryRunState = 0;
     bool FCodePageApplied = false;
     QString FCursorName;

@@ -18,13 +18,8 @@ namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
 
-QString lines(std::initializer_list<const char*> list)
-{
-    QString text;
-    for (const char* line : list)
-        text += QString::fromUtf8(line) + kCrLf;
-    return text;
-}
+// A statement text as the statement builds it from its lines: each line followed by CR LF.
+QString lines(const QStringList& list) { return list.join(kCrLf) + kCrLf; }
 
 // The main window's stand-in: DB1 and Tr1 on MainForm, with statements made on demand.
 class FIBQueryTest : public ::testing::Test {
@@ -146,7 +141,7 @@ TEST_F(FIBQueryTest, ScaledIntegerAndTextColumnsReadAsIntegers)
     run(QStringLiteral("create table QT_NUM (ID integer, N numeric(9,2), S smallint, B bigint, C char(2), V varchar(10))"));
     run(QStringLiteral("insert into QT_NUM values (1, 3.99, 3, 4294967301, '23', 'abc')"));
     run(QStringLiteral("insert into QT_NUM values (2, -3.99, null, 2147483648, null, null)"));
-    TpFIBQuery* q = query("Q1", QStringLiteral("select N, S, B, C, V, N + 0 as ID, N + 1 from QT_NUM order by ID"));
+    TpFIBQuery* q = query("Q1", QStringLiteral("select N, S, B, C, V, N + 0 as ID, N + 1 from QT_NUM order by QT_NUM.ID"));
     q->ExecQuery();
     EXPECT_EQ(q->GetFields(0)->AsInteger(), 3);
     EXPECT_EQ(q->GetFields(0)->AsString(), "3.99");
@@ -239,8 +234,8 @@ TEST_F(FIBQueryTest, TextsEndingWithASemicolonAreSentWithIt)
 TEST_F(FIBQueryTest, ParametersOfEveryTypeRoundTrip)
 {
     run(QStringLiteral("create table QT_ALL (I integer, S smallint, B bigint, N numeric(9,2), N18 numeric(18,4), "
-                       "D double precision, F float, C char(5), V varchar(20), DT date, TM time, TS timestamp)"));
-    TpFIBQuery* ins = query("Q1", QStringLiteral("insert into QT_ALL values (:I, :S, :B, :N, :N18, :D, :F, :C, :V, :DT, :TM, :TS)"));
+                       "D double precision, F float, C char(5), V varchar(20), DT date, TM time, TS timestamp, BL blob sub_type text)"));
+    TpFIBQuery* ins = query("Q1", QStringLiteral("insert into QT_ALL values (:I, :S, :B, :N, :N18, :D, :F, :C, :V, :DT, :TM, :TS, :BL)"));
     ins->ParamByName(QStringLiteral("I"))->setAsInteger(-7);
     ins->ParamByName(QStringLiteral("S"))->setAsInteger(300);
     ins->ParamByName(QStringLiteral("B"))->setAsInt64(9000000000LL);
@@ -253,14 +248,17 @@ TEST_F(FIBQueryTest, ParametersOfEveryTypeRoundTrip)
     ins->ParamByName(QStringLiteral("DT"))->setAsDate(QDate(2026, 12, 9));
     ins->ParamByName(QStringLiteral("TM"))->setAsTime(QTime(13, 5, 7, 120));
     ins->ParamByName(QStringLiteral("TS"))->setAsDateTime(QDateTime(QDate(2000, 2, 29), QTime(23, 59, 58)));
+    const QString longText = QString(QStringLiteral("Длинный текст ")).repeated(5000);  // several segments
+    ins->ParamByName(QStringLiteral("BL"))->setAsString(longText);
     ins->ExecQuery();
     EXPECT_EQ(ins->RowsAffected(), 1);
     // The same statement with other values (conversions from text) and with nulls.
     ins->SetParamValues({QStringLiteral("8"), 1, QVariant(), QStringLiteral("-0.05"), 1, 1, 1, 1, 1,
-                         QStringLiteral("2026-01-31"), QStringLiteral("00:00:01"), QStringLiteral("2026-01-31T10:00:00")});
+                         QStringLiteral("2026-01-31"), QStringLiteral("00:00:01"), QStringLiteral("2026-01-31T10:00:00"),
+                         QStringLiteral("short")});
     ins->ExecQuery();
     ins->SetParamValues({9, QVariant(), QVariant(), QVariant(), QVariant(), QVariant(), QVariant(), QVariant(),
-                         QVariant(), QVariant(), QVariant(), QVariant()});
+                         QVariant(), QVariant(), QVariant(), QVariant(), QVariant()});
     ins->ExecQuery();
 
     TpFIBQuery* sel = query("Q2", QStringLiteral("select * from QT_ALL where I = :I"));
@@ -278,6 +276,7 @@ TEST_F(FIBQueryTest, ParametersOfEveryTypeRoundTrip)
     EXPECT_EQ(sel->FieldByName(QStringLiteral("DT"))->AsDate(), QDate(2026, 12, 9));
     EXPECT_EQ(sel->FieldByName(QStringLiteral("TM"))->AsTime(), QTime(13, 5, 7, 120));
     EXPECT_EQ(sel->FieldByName(QStringLiteral("TS"))->AsDateTime(), QDateTime(QDate(2000, 2, 29), QTime(23, 59, 58)));
+    EXPECT_EQ(sel->FieldByName(QStringLiteral("BL"))->AsString(), longText);
 
     sel->ParamByName(QStringLiteral("I"))->setAsInteger(8);
     sel->ExecQuery();
@@ -285,6 +284,7 @@ TEST_F(FIBQueryTest, ParametersOfEveryTypeRoundTrip)
     EXPECT_TRUE(sel->FieldByName(QStringLiteral("B"))->IsNull());
     EXPECT_EQ(sel->FieldByName(QStringLiteral("C"))->AsString(), QStringLiteral("1    "));
     EXPECT_EQ(sel->FieldByName(QStringLiteral("TS"))->AsString(), "2026-01-31 10:00:00");
+    EXPECT_EQ(sel->FieldValue(QStringLiteral("BL")), QVariant(QStringLiteral("short")));
 
     sel->setQoTrimCharFields(true);
     EXPECT_EQ(sel->FieldByName(QStringLiteral("C"))->AsString(), QStringLiteral("1"));

@@ -95,14 +95,14 @@ TEST(FIBQueryTextTest, ParseErrorsNameTheStatementAndNothingOfTheOldTextIsSent)
 {
     Form f;
     f.q->setSQLText(QStringLiteral("select 1 from RDB$DATABASE where 1 = :A"));
-    EXPECT_EQ(clientErrorOf([&] { f.q->setSQLText(QStringLiteral("select 'abc from T where B = :B")); }),
+    EXPECT_EQ(clientErrorOf([&] { f.q->setSQLText(QStringLiteral("select * from T where B = :B and C = 'abc")); }),
               QStringLiteral("SQL Parse Error in :MainForm.Q1 \r\n\r\nEOF in string detected"));
     EXPECT_EQ(f.q->ParamCount(), 1);  // the previous parameters stay
     EXPECT_TRUE(f.q->ProcessedSQL().isEmpty());
     EXPECT_TRUE(f.q->PreparedSQL().isEmpty());
     EXPECT_EQ(clientErrorOf([&] { f.q->setSQLText(QStringLiteral("select * from T where A = : B")); }),
               QStringLiteral("SQL Parse Error in :MainForm.Q1 \r\n\r\nParameter name expected"));
-    EXPECT_EQ(clientErrorOf([&] { f.q->setSQLText(QStringLiteral("select /* : from T")); }),
+    EXPECT_EQ(clientErrorOf([&] { f.q->setSQLText(QStringLiteral("select :A /* from T")); }),
               QStringLiteral("SQL Parse Error in :MainForm.Q1 \r\n\r\nEOF in comment detected"));
 }
 
@@ -139,6 +139,8 @@ TEST(FIBQueryTextTest, ChecksBeforeAnyClientCall)
     f.q->setSQLText(QStringLiteral("select 1 from RDB$DATABASE"));
     EXPECT_EQ(clientErrorOf([&] { f.q->ExecQuery(); }), QStringLiteral("Transaction not assigned for MainForm.Q1."));
     EXPECT_EQ(clientErrorOf([&] { f.q->Prepare(); }), QStringLiteral("Database not assigned for MainForm.Q1."));
+    EXPECT_EQ(f.q->Next(), nullptr);  // no cursor yet: at its end
+    f.q->Close();
     EXPECT_EQ(clientErrorOf([&] { f.q->Next(); }),
               QStringLiteral("Can't fetch next record because MainForm.Q1 dataset closed."));
     EXPECT_EQ(clientErrorOf([&] { f.q->GetFields(0); }), QStringLiteral("Field \"Field No: 0\" not found."));
