@@ -398,3 +398,48 @@ TEST_F(FIBQueryTest, ExecProcedureFillsParametersAndReturnsOutputs)
     q->ExecProcedure(QStringLiteral("QT_ADD"), {1, 1});
     EXPECT_EQ(q->FieldByName(QStringLiteral("S"))->AsInteger(), 2);
 }
+
+TEST_F(FIBQueryTest, HandlesFollowOptionsTextBracketsAndTheConnection)
+{
+    // A leading comment makes the kind unknown; the server still runs it as a select.
+    TpFIBQuery* q = query("Q1", QStringLiteral("/* first */select 1 from RDB$DATABASE"));
+    EXPECT_EQ(q->SQLKind(), skUnknown);
+    q->ExecQuery();
+    EXPECT_EQ(q->SQLType(), SQLSelect);
+    EXPECT_EQ(q->GetFields(0)->AsInteger(), 1);
+
+    // Several changes inside the brackets count as one text change.
+    const int changes = q->SQLTextChangeCount();
+    q->Close();
+    q->BeginModifySQLText();
+    q->setSQLText(QStringLiteral("select 2 from RDB$DATABASE where 1 = :A"));
+    q->setSQLText(QStringLiteral("select 3 from RDB$DATABASE where 1 = :B"));
+    EXPECT_EQ(q->CountModifySQLText(), 1);
+    q->EndModifySQLText();
+    EXPECT_EQ(q->SQLTextChangeCount(), changes + 1);
+    EXPECT_EQ(q->ParamName(0), "B");
+    q->ParamByName(QStringLiteral("B"))->setAsInteger(1);
+
+    // With qoFreeHandleAfterExecute the server statement goes once the rows are read.
+    q->setQoFreeHandleAfterExecute(true);
+    q->ExecQuery();
+    EXPECT_EQ(q->GetFields(0)->AsInteger(), 3);
+    EXPECT_TRUE(q->Prepared());
+    EXPECT_EQ(q->Next(), nullptr);
+    EXPECT_TRUE(q->Eof());
+    EXPECT_FALSE(q->Prepared());
+    EXPECT_EQ(q->Handle(), 0u);
+
+    // Detaching closes the cursor and releases the statement.
+    TpFIBQuery* open = query("Q2", QStringLiteral("select RDB$RELATION_NAME from RDB$RELATIONS"));
+    open->ExecQuery();
+    ASSERT_TRUE(open->Open());
+    db->Close();
+    EXPECT_FALSE(open->Open());
+    EXPECT_FALSE(open->Prepared());
+    EXPECT_EQ(open->Handle(), 0u);
+    db->Open();
+    tr->StartTransaction();
+    open->ExecQuery();
+    EXPECT_FALSE(open->Eof());
+}
