@@ -3,6 +3,7 @@
 #include "FIBQuery.h"
 #include "fib.h"
 #include "pFIBQuery.h"
+#include "ScriptCatalogue.h"
 
 #include <QObject>
 #include <gtest/gtest.h>
@@ -152,4 +153,22 @@ TEST(FIBQueryTextTest, ChecksBeforeAnyClientCall)
     EXPECT_EQ(f.q->Options(), qoAutoCommit | qoFreeHandleAfterExecute);
     EXPECT_EQ(f.q->property("qoAutoCommit"), QVariant(true));
     EXPECT_EQ(f.q->property("qoTrimCharFields"), QVariant(false));
+}
+
+TEST(FIBQueryTextTest, EveryScriptStatementIsSentExactlyAsWritten)
+{
+    for (const script::ScriptStatement& s : script::definitionOrder()) {
+        SCOPED_TRACE(s.component.toStdString());
+        Form f;
+        f.q->setSQL(script::statementLines(s));
+        const QString text = script::statementText(s);
+        EXPECT_EQ(f.q->SQLText(), text);
+        EXPECT_EQ(f.q->ParamCount(), 0);
+        EXPECT_EQ(f.q->ProcessedSQL(), text);
+        EXPECT_EQ(f.q->PreparedSQL(), text.toUtf8());
+        if (text.startsWith(QStringLiteral("CREATE"), Qt::CaseInsensitive) || text.startsWith(QStringLiteral("GRANT")))
+            EXPECT_EQ(f.q->SQLKind(), skDDL);
+        else
+            EXPECT_NE(f.q->SQLKind(), skDDL);
+    }
 }
