@@ -74,6 +74,7 @@ class TFIBDatabase : public QObject {
     Q_PROPERTY(uint Timeout READ Timeout WRITE setTimeout)
     Q_PROPERTY(bool AutoReconnect READ AutoReconnect WRITE setAutoReconnect)
     Q_PROPERTY(TConnectParams* ConnectParams READ ConnectParams CONSTANT)
+    Q_PROPERTY(TFIBTransaction* DefaultTransaction READ DefaultTransaction WRITE setDefaultTransaction)
 public:
     using TNotifyEvent = std::function<void(TFIBDatabase* Sender)>;
     // KeepConnection preset to false; setting it keeps an idle connection attached.
@@ -252,6 +253,7 @@ class TFIBTransaction : public QObject {
     Q_PROPERTY(bool Active READ Active WRITE setActive STORED false)
     Q_PROPERTY(uint Timeout READ Timeout WRITE setTimeout)
     Q_PROPERTY(bool WatchUncommitedUpdates READ WatchUncommitedUpdates WRITE setWatchUncommitedUpdates)
+    Q_PROPERTY(TFIBDatabase* DefaultDatabase READ DefaultDatabase WRITE setDefaultDatabase)
 public:
     using TNotifyEvent = std::function<void(TFIBTransaction* Sender)>;
     using TEndTrEvent = std::function<void(TFIBTransaction* EndingTR, TTransactionAction Action, bool Force)>;

@@ -83,3 +83,14 @@ TEST(TransactionLinkTest, DefaultTransactionAndDatabaseFindEachOther)
     EXPECT_EQ(tr.DefaultDatabase(), nullptr);
     EXPECT_EQ(db.Transactions(0), nullptr);
 }
+
+TEST(TransactionLinkTest, ReferencesAreSetThroughTheirPropertyNames)
+{
+    QObject form;
+    TpFIBDatabase db(&form);
+    TpFIBTransaction tr(&form);
+    EXPECT_TRUE(db.setProperty("DefaultTransaction", QVariant::fromValue<TFIBTransaction*>(&tr)));
+    EXPECT_EQ(tr.property("DefaultDatabase").value<TFIBDatabase*>(), &db);
+    EXPECT_TRUE(db.setProperty("SQLDialect", 3));
+    EXPECT_EQ(db.SQLDialect(), 3);
+}
