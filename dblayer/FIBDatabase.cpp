@@ -218,6 +218,17 @@ TFIBDatabase::~TFIBDatabase()
         } catch (...) {
         }
     }
+    if (FHandle) {
+        // A disconnect handler refused even the forced close: end the transactions and detach
+        // anyway, so the destroyed component leaves no attachment behind.
+        for (TFIBTransaction* tr : FTransactions)
+            if (tr)
+                tr->EndForDestruction();
+        if (!FHandleIsShared)
+            FClientLibrary->isc_detach_database(StatusVector(), &FHandle);
+        FHandle = 0;
+        FHandleIsShared = false;
+    }
     FDestroyEvents.CallBackward(this);
     for (int i = static_cast<int>(FFIBBases.size()) - 1; i >= 0; --i)
         if (TFIBBase* link = FFIBBases.value(i); link && link->OnDatabaseFree)

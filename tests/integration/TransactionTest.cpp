@@ -370,3 +370,19 @@ TEST(TransactionTest, ALinkRefusingTheDisconnectKeepsTheConnectionUnlessForced)
     s.db->ForceClose();
     EXPECT_FALSE(s.db->Connected());
 }
+
+TEST(TransactionTest, DestroyingAConnectionWhoseHandlerRefusesTheCloseLeavesNoAttachment)
+{
+    ConnectionTestDatabase file(QStringLiteral("db-destroy"));
+    file.execute("create table T (N integer)");
+    Session s(file);
+    s.tr->StartTransaction();
+    s.tr->ExecSQLImmediate("insert into T values (1)");
+    const int id = s.db->AttachmentID();
+    s.db->BeforeDisconnect = [](TFIBDatabase*) { throw Exception("refused"); };
+    delete s.db;
+    EXPECT_FALSE(s.tr->Active());
+    EXPECT_EQ(file.scalar(QStringLiteral("select count(*) from MON$ATTACHMENTS where MON$ATTACHMENT_ID = %1").arg(id)),
+              0);
+    EXPECT_EQ(file.scalar("select count(*) from T"), 0);
+}
