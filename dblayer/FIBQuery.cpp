@@ -377,14 +377,13 @@ qint64 TFIBXSQLVAR::scaledInteger() const
     }
 }
 
-// True for a null entry (numbers then read 0); raises for a value not yet in a server type.
-bool TFIBXSQLVAR::readsAsNullNumber() const
+// A value not yet in a server type (set before the description, or a macro's text), converted.
+QVariant TFIBXSQLVAR::pendingAs(int typeId) const
 {
-    if (IsNull())
-        return true;
-    if (FIsDefferedSetting || FIsMacro)
+    QVariant value = AsVariant();
+    if (!value.convert(QMetaType(typeId)))
         raiseInvalidConversion();
-    return false;
+    return value;
 }
 
 // A text entry read by the runtime's integer conversion within [min, max].
@@ -400,6 +399,8 @@ int TFIBXSQLVAR::AsInteger() const
 {
     if (IsNull())
         return 0;
+    if (hasPendingValue())
+        return static_cast<int>(AsInt64());
     switch (SQLType()) {
     case SQL_TEXT: case SQL_VARYING:
         return static_cast<int>(textAsInteger(std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max()));
@@ -413,8 +414,10 @@ int TFIBXSQLVAR::AsInteger() const
 
 qint64 TFIBXSQLVAR::AsInt64() const
 {
-    if (readsAsNullNumber())
+    if (IsNull())
         return 0;
+    if (hasPendingValue())
+        return pendingAs(QMetaType::LongLong).toLongLong();
     const short type = SQLType();
     switch (type) {
     case SQL_TEXT: case SQL_VARYING:
@@ -438,8 +441,10 @@ qint64 TFIBXSQLVAR::AsInt64() const
 
 double TFIBXSQLVAR::AsDouble() const
 {
-    if (readsAsNullNumber())
+    if (IsNull())
         return 0;
+    if (hasPendingValue())
+        return pendingAs(QMetaType::Double).toDouble();
     switch (SQLType()) {
     case SQL_DOUBLE: case SQL_D_FLOAT: return readAs<double>(FXSQLVAR->sqldata);
     case SQL_FLOAT: return readAs<float>(FXSQLVAR->sqldata);
@@ -462,6 +467,8 @@ bool TFIBXSQLVAR::AsBoolean() const
 {
     if (IsNull())
         return false;
+    if (hasPendingValue())
+        return pendingAs(QMetaType::LongLong).toLongLong() == 1;
     switch (SQLType()) {
     case SQL_LONG: case SQL_SHORT: case SQL_BOOLEAN_16: case SQL_INT64:
         return scaledInteger() == 1;
@@ -520,6 +527,8 @@ QDateTime TFIBXSQLVAR::AsDateTime() const
 {
     if (IsNull())
         return QDateTime();
+    if (hasPendingValue())
+        return pendingAs(QMetaType::QDateTime).toDateTime();
     switch (SQLType()) {
     case SQL_TIMESTAMP: {
         const ISC_TIMESTAMP ts = readAs<ISC_TIMESTAMP>(FXSQLVAR->sqldata);

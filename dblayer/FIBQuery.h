@@ -144,7 +144,8 @@ private:
     QByteArray encodeText(const QString& text) const;
     qint64 scaledInteger() const;  // the stored SHORT, LONG or INT64 value
     qint64 textAsInteger(qint64 min, qint64 max) const;
-    bool readsAsNullNumber() const;
+    bool hasPendingValue() const { return FIsDefferedSetting || FIsMacro; }
+    QVariant pendingAs(int typeId) const;
     void storeScaledInteger(qint64 value);
     // Store one value into an entry of known type; each raises before changing anything.
     void writeVariant(const QVariant& value);

@@ -301,3 +301,33 @@ TEST(FIBXSQLDATest, AssignValuesCopiesByName)
     EXPECT_TRUE(target[2]->IsNull());
     EXPECT_EQ(target[3]->AsInteger(), 4);  // no source of that name
 }
+
+TEST(FIBXSQLDATest, ParameterValuesSetBeforeTheDescriptionAreKeptAndConverted)
+{
+    TFIBXSQLDA params(true);
+    params.setCount(2);
+    EXPECT_TRUE(params[0]->IsNull());  // not described
+    params[0]->setAsString(QStringLiteral(" 12"));
+    params[1]->setAsInteger(7);
+    EXPECT_TRUE(params.HasDefferedSettings());
+    EXPECT_FALSE(params[0]->IsNull());
+    EXPECT_EQ(params[0]->AsInteger(), 12);
+    EXPECT_EQ(params[1]->AsString(), "7");
+    EXPECT_CLIENT_ERROR(params[1]->AsDateTime(), "Invalid data conversion.");
+
+    // The server's description arrives: the values are converted into its types.
+    XSQLVAR& first = params.AsXSQLDA()->sqlvar[0];
+    first.sqltype = SQL_LONG;
+    first.sqllen = 4;
+    XSQLVAR& second = params.AsXSQLDA()->sqlvar[1];
+    second.sqltype = SQL_VARYING;
+    second.sqllen = 10;
+    params.Initialize();
+    EXPECT_FALSE(params[0]->IsDefferedSetting());
+    EXPECT_TRUE(params[0]->IsNullable());  // every parameter can be sent as null
+    qint32 stored = 0;
+    std::memcpy(&stored, params[0]->Data(), sizeof stored);
+    EXPECT_EQ(stored, 12);
+    EXPECT_EQ(params[1]->AsString(), "7");
+    EXPECT_EQ(params[1]->Size(), 10);
+}
