@@ -443,3 +443,24 @@ TEST_F(FIBQueryTest, HandlesFollowOptionsTextBracketsAndTheConnection)
     open->ExecQuery();
     EXPECT_FALSE(open->Eof());
 }
+
+TEST_F(FIBQueryTest, SelectForUpdateGetsACursorNameAndValidationConnectsForItself)
+{
+    TpFIBQuery* q = query("Q1", QStringLiteral("select VER_BUILD from VER for update"));
+    q->ExecQuery();
+    EXPECT_EQ(q->SQLType(), SQLSelectForUpdate);
+    EXPECT_EQ(q->CursorName().size(), 10);
+    EXPECT_EQ(q->GetFields(0)->AsInteger(), 28);
+    EXPECT_EQ(q->AllRowsAffected().Selects, 1);
+    q->Close();
+
+    // Not connected: the check connects and starts what it needs and ends both again.
+    tr->Rollback();
+    db->Close();
+    TpFIBQuery* check = query("Q2", QStringLiteral("select VER_MAJOR from VER"));
+    check->CheckValidStatement();
+    EXPECT_FALSE(db->Connected());
+    EXPECT_FALSE(tr->Active());
+    db->Open();
+    tr->StartTransaction();
+}
