@@ -314,6 +314,12 @@ TEST_F(ExportClassesPeriodsTest, AnErrorOnAStudentNamesTheStudent)
 
     const QString message = failure(call("*"));
     EXPECT_TRUE(message.contains(QStringLiteral("Ошибка на персоне 1000"))) << message.toStdString();
+
+    // A school-wide value that does not convert is no student's error: it comes as raised.
+    db().execute("update LISTVALS set COST = 'одиннадцать' where LISTVAL_ID = ?", {stageValue(11)});
+    const QString schoolWide = failure(call("*"));
+    EXPECT_TRUE(schoolWide.contains(QStringLiteral("conversion error"), Qt::CaseInsensitive)) << schoolWide.toStdString();
+    EXPECT_FALSE(schoolWide.contains(QStringLiteral("Ошибка на персоне")));
 }
 
 }  // namespace
