@@ -15,6 +15,8 @@ QString fetchSql(std::int64_t rows)
 
 QString cycleSql() { return QStringLiteral("select NAME, AMOUNT from BENCH_ROWS where ID = ?"); }
 
+QString cycleSqlNamed() { return QStringLiteral("select NAME, AMOUNT from BENCH_ROWS where ID = :ID"); }
+
 std::int64_t epochSeconds(const QDateTime& value)
 {
     return (value.date().toJulianDay() - 2440588) * 86400 + value.time().msecsSinceStartOfDay() / 1000;

@@ -16,6 +16,7 @@ namespace bench {
 // seventh AMOUNT is NULL.
 QString fetchSql(std::int64_t rows);  // "select first <rows> ID, BIG, AMOUNT, NAME, STAMP ..."
 QString cycleSql();                   // one row by primary key, one '?' parameter (ID)
+QString cycleSqlNamed();              // the same with the named parameter :ID, as the layer takes it
 // The key the cycle number i looks up, spread over a table of tableRows rows.
 inline int cycleKey(std::int64_t i, std::int64_t tableRows) { return static_cast<int>((i * 7919) % tableRows) + 1; }
 

@@ -17,6 +17,9 @@
 // PATCHWREN_TEST_PASSWORD (else SYSDBA and the Firebird package's password file).
 
 #include "BenchSupport.h"
+#ifdef PATCHWREN_BENCH_LAYER
+#include "LayerCases.h"
+#endif
 #include "QtPeer.h"
 #include "RawClient.h"
 #include "ScriptCases.h"
@@ -79,6 +82,14 @@ const std::map<QString, FetchCase>& fetchCases()
              bench::QtPeerConnection conn(db, testsupport::testUser(), testsupport::testPassword());
              return timed([&] { return conn.fetch(rows); });
          }},
+#ifdef PATCHWREN_BENCH_LAYER
+        {QStringLiteral("layer"),
+         [](const QString& db, std::int64_t rows) {
+             Outcome outcome;
+             outcome.sum = bench::layerFetch(db, rows, &outcome.seconds);
+             return outcome;
+         }},
+#endif
     };
     return cases;
 }
@@ -96,6 +107,14 @@ const std::map<QString, CycleCase>& cycleCases()
              bench::QtPeerConnection conn(db, testsupport::testUser(), testsupport::testPassword());
              return timed([&] { return conn.cycles(cycles, tableRows); });
          }},
+#ifdef PATCHWREN_BENCH_LAYER
+        {QStringLiteral("layer"),
+         [](const QString& db, std::int64_t cycles, std::int64_t tableRows) {
+             Outcome outcome;
+             outcome.sum = bench::layerCycles(db, cycles, tableRows, &outcome.seconds);
+             return outcome;
+         }},
+#endif
     };
     return cases;
 }
@@ -132,12 +151,24 @@ bool isProcedureName(const QString& name)
     return plain.match(name).hasMatch();
 }
 
+using HotfixCase = std::function<std::vector<bench::StatementTime>(const QString& database)>;
+
+const std::map<QString, HotfixCase>& hotfixCases()
+{
+    static const std::map<QString, HotfixCase> cases = {
+        {QStringLiteral("raw"),
+         [](const QString& db) { return bench::rawHotfix(db, testsupport::testUser(), testsupport::testPassword()); }},
+#ifdef PATCHWREN_BENCH_LAYER
+        {QStringLiteral("layer"), [](const QString& db) { return bench::layerHotfix(db); }},
+#endif
+    };
+    return cases;
+}
+
 void runHotfix(const QString& impl, const QString& db)
 {
-    if (impl != QLatin1String("raw"))
-        throw Failure(("unknown implementation: " + impl).toStdString());
     double total = 0;
-    for (const auto& t : bench::rawHotfix(db, testsupport::testUser(), testsupport::testPassword())) {
+    for (const auto& t : pick(hotfixCases(), impl)(db)) {
         bench::report(QStringLiteral("hotfix-") + t.component, impl, 1, t.seconds, 0);
         total += t.seconds;
     }
@@ -246,6 +277,8 @@ int main(int argc, char** argv)
             printKeys(fetchCases());
         else if (command == QLatin1String("impls") && args.value(1) == QLatin1String("cycles"))
             printKeys(cycleCases());
+        else if (command == QLatin1String("impls") && args.value(1) == QLatin1String("hotfix"))
+            printKeys(hotfixCases());
         else if (command == QLatin1String("smoke"))
             return smoke();
         else
