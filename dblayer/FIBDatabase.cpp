@@ -1,9 +1,12 @@
 #include "FIBDatabase.h"
 
+#include "FIBQuery.h"
 #include "NamePath.h"
 #include "Platform.h"
 #include "fib.h"
 
+#include <QDate>
+#include <QDateTime>
 #include <QTimer>
 
 #include <array>
@@ -82,6 +85,13 @@ QTimer* setIdleTimer(std::unique_ptr<QTimer>& timer, uint value, QObject* contex
     }
     timer->setInterval(static_cast<int>(value));
     return timer.get();
+}
+
+// A date-time as days since 30 December 1899, the time of day as the fraction.
+double dateTimeToDays(const QDateTime& value)
+{
+    static const QDate epoch(1899, 12, 30);
+    return static_cast<double>(epoch.daysTo(value.date())) + value.time().msecsSinceStartOfDay() / 86400000.0;
 }
 
 // Little-endian integer of 1 to 4 bytes, as the client library's info answers carry them.
@@ -203,6 +213,17 @@ TFIBDatabase::TFIBDatabase(QObject* owner)
     FDBParams->OnChanging = [this] { CheckInactive(); };
     FDBParams->OnChange = [this] { FDBParamsChanged = true; };
     allDatabases().append(this);
+    vInternalTransaction = new TFIBTransaction(this);
+    vInternalTransaction->setDefaultDatabase(this);
+    vInternalTransaction->setTimeoutAction(TACommit);
+    vInternalTransaction->setTimeout(1000);
+    vInternalTransaction->setTRParams({QStringLiteral("write"), QStringLiteral("isc_tpb_nowait"),
+                                       QStringLiteral("read_committed"), QStringLiteral("rec_version")});
+}
+
+void TFIBDatabase::Loaded()
+{
+    vInternalTransaction->setObjectName(objectName() + QStringLiteral("_InternalTransaction"));
 }
 
 TFIBDatabase::~TFIBDatabase()
@@ -229,6 +250,14 @@ TFIBDatabase::~TFIBDatabase()
         FHandle = 0;
         FHandleIsShared = false;
     }
+    if (vInternalTransaction->Active()) {
+        try {
+            vInternalTransaction->Commit();
+        } catch (...) {
+        }
+    }
+    delete vInternalTransaction;
+    vInternalTransaction = nullptr;
     FDestroyEvents.CallBackward(this);
     for (int i = static_cast<int>(FFIBBases.size()) - 1; i >= 0; --i)
         if (TFIBBase* link = FFIBBases.value(i); link && link->OnDatabaseFree)
@@ -413,12 +442,14 @@ void TFIBDatabase::Open(bool RaiseExceptionOnConnectError)
             RaiseStatusError(*FClientLibrary, this);
         return;
     }
-    if (vInternalTransaction)
-        vInternalTransaction->setTimeout(1000);
+    vInternalTransaction->setTimeout(1000);
+    FDifferenceTime = 0;
     vAttachmentID = DBInfoInteger(isc_info_attachment_id);
     FDBSQLDialect = DBInfoInteger(isc_info_db_sql_dialect, 1);
     if (FDBSQLDialect < FSQLDialect)
         FSQLDialect = FDBSQLDialect;
+    if (FSynchronizeTime)
+        FDifferenceTime = dateTimeToDays(QDateTime::currentDateTime()) - GetServerTime();
     ConnectedSetup();
     NotifyLinks(&TFIBBase::OnDatabaseConnected, true);
 }
@@ -491,8 +522,34 @@ void TFIBDatabase::Close()
     if (Connected())
         EndAttachment(false);
     vAttachmentID = -1;
-    if (vInternalTransaction)
-        vInternalTransaction->setTimeout(0);
+    vInternalTransaction->setTimeout(0);
+}
+
+double TFIBDatabase::GetServerTime()
+{
+    TFIBQuery query;
+    query.setDatabase(this);
+    query.setTransaction(vInternalTransaction);
+    query.setSQL({FSQLDialect >= 2 ? QStringLiteral("SELECT CAST('NOW' AS TIMESTAMP) from RDB$DATABASE")
+                                   : QStringLiteral("SELECT CAST('NOW' AS DATE) from RDB$DATABASE")});
+    try {
+        if (!vInternalTransaction->Active())
+            vInternalTransaction->StartTransaction();
+        query.ExecQuery();
+        const double serverTime = dateTimeToDays(query.GetFields(0)->AsDateTime());
+        query.Close();
+        vInternalTransaction->Commit();
+        return serverTime;
+    } catch (...) {
+        if (vInternalTransaction->Active()) {
+            try {
+                vInternalTransaction->Rollback();
+            } catch (...) {
+                // The statement's error is the one to report.
+            }
+        }
+        throw;
+    }
 }
 
 void TFIBDatabase::CallDisconnectEvent(const TNotifyEvent& event, const char* eventName)

@@ -75,6 +75,7 @@ class TFIBDatabase : public QObject {
     Q_PROPERTY(bool AutoReconnect READ AutoReconnect WRITE setAutoReconnect)
     Q_PROPERTY(TConnectParams* ConnectParams READ ConnectParams CONSTANT)
     Q_PROPERTY(TFIBTransaction* DefaultTransaction READ DefaultTransaction WRITE setDefaultTransaction)
+    Q_PROPERTY(bool SynchronizeTime READ SynchronizeTime WRITE setSynchronizeTime)
 public:
     using TNotifyEvent = std::function<void(TFIBDatabase* Sender)>;
     // KeepConnection preset to false; setting it keeps an idle connection attached.
@@ -106,6 +107,9 @@ public:
     void Close();
     virtual void EndAttachment(bool Force);
     virtual void SaveAlias() {}
+    // Called by the owning form once all its components exist: names the internal transaction
+    // after the connection.
+    virtual void Loaded();
     void ForceClose() { EndAttachment(true); }
     // False when not connected; otherwise asks the server for its base level and force-closes
     // the connection when that fails.
@@ -143,6 +147,19 @@ public:
     void SetDBParamByDPB(int code, const QString& value) { ::SetDBParamByDPB(*FDBParams, code, value); }
     // The DPB of the last attach.
     QByteArray DPB() const { return FDPB; }
+
+    // Server time: with SynchronizeTime (the default) every attach asks the server for its time
+    // on the internal transaction and keeps DifferenceTime, local minus server date-time in days
+    // (0 until measured).
+    bool SynchronizeTime() const { return FSynchronizeTime; }
+    void setSynchronizeTime(bool value) { FSynchronizeTime = value; }
+    double DifferenceTime() const { return FDifferenceTime; }
+    // The server's current date-time in days since 30 December 1899, read by a temporary
+    // statement on the internal transaction, which is committed after it and rolled back when
+    // the statement fails (the error propagates).
+    double GetServerTime();
+    // The connection's own transaction for the queries it makes on its own behalf.
+    TFIBTransaction* InternalTransaction() const { return vInternalTransaction; }
 
     // Read at attach.
     int AttachmentID() const { return vAttachmentID; }
@@ -229,8 +246,10 @@ private:
     bool FIsFireBirdConnect = false;
     bool FIsIB2007Connect = false;
     bool FDestroying = false;
-    // The connection's own transaction for queries made on its own behalf; none yet.
+    // Owned: committed when active and freed by the destructor.
     TFIBTransaction* vInternalTransaction = nullptr;
+    bool FSynchronizeTime = true;
+    double FDifferenceTime = 0;
     TCallbackList<TFIBDatabase*> FConnectEvents;
     TCallbackList<TFIBDatabase*> FBeforeDisconnectEvents;
     TCallbackList<TFIBDatabase*> FDestroyEvents;

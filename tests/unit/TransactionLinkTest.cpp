@@ -65,7 +65,8 @@ TEST(TransactionLinkTest, DefaultTransactionAndDatabaseFindEachOther)
     db.setDefaultTransaction(&tr);
     EXPECT_EQ(tr.DefaultDatabase(), &db);
     EXPECT_EQ(tr.DatabaseCount(), 1);
-    EXPECT_EQ(db.TransactionCount(), 1);
+    EXPECT_EQ(db.TransactionCount(), 2);  // its own internal transaction first
+    EXPECT_EQ(db.Transactions(0), db.InternalTransaction());
 
     // A link given the connection takes its default transaction; one given a transaction that
     // lists another connection moves to that transaction's main connection.
@@ -81,7 +82,7 @@ TEST(TransactionLinkTest, DefaultTransactionAndDatabaseFindEachOther)
     tr.RemoveDatabase(0);
     EXPECT_EQ(db.DefaultTransaction(), nullptr);
     EXPECT_EQ(tr.DefaultDatabase(), nullptr);
-    EXPECT_EQ(db.Transactions(0), nullptr);
+    EXPECT_EQ(db.Transactions(1), nullptr);
 }
 
 TEST(TransactionLinkTest, ReferencesAreSetThroughTheirPropertyNames)
