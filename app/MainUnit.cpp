@@ -99,6 +99,8 @@ void TMainForm::createDatabaseComponents()
         query->setDatabase(db);
         query->setTransaction(tr);
     }
+    for (TpFIBDatabase* db : findChildren<TpFIBDatabase*>(Qt::FindDirectChildrenOnly))
+        db->Loaded();
     FRun = hotfix::FindRunComponents(*this);
 }
 
