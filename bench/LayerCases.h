@@ -14,7 +14,8 @@ namespace bench {
 
 // The fetch statement through TpFIBQuery: ExecQuery, then the accessors and Next to the end.
 std::int64_t layerFetch(const QString& databaseName, std::int64_t rows, double* seconds);
-// cycles of Prepare, ExecQuery, reading the row, Close and FreeHandle of the statement select.
+// cycles of setting the parameter, ExecQuery (which prepares), reading the row, Close and
+// FreeHandle of the statement select.
 std::int64_t layerCycles(const QString& databaseName, std::int64_t cycles, std::int64_t tableRows, double* seconds);
 
 // The hotfix run's sequence through the components, as the main window runs it without the
