@@ -5,6 +5,7 @@
 #include "MainUnit.h"
 #include "ModalAnswer.h"
 #include "QtPrinters.h"
+#include "RunFaults.h"
 #include "ScratchDatabase.h"
 #include "ScriptCatalogue.h"
 #include "TestEnv.h"
@@ -29,6 +30,7 @@
 using testsupport::MessageBoxReading;
 using testsupport::ModalAnswer;
 using testsupport::ScratchDatabase;
+using runfaults::scriptTraces;
 using testsupport::TestSession;
 
 namespace {
@@ -130,29 +132,6 @@ QList<QVariantList> rows(const QString& database, const QString& sql)
 {
     TestSession session(database);
     return session.query(sql);
-}
-
-// Everything the script changes, one text per row, to compare before and after a failed run.
-QStringList scriptTraces(const QString& database)
-{
-    TestSession s(database);
-    QList<QVariantList> traces = s.query(
-        "SELECT RDB$PROCEDURE_NAME, RDB$PROCEDURE_SOURCE FROM RDB$PROCEDURES WHERE RDB$PROCEDURE_NAME IN"
-        " ('DC_MS_CLASSES_PERIODS', 'DC_MS_YMARKS', 'PERIOD_VERIFY', 'VAL_ADD_AFTER', 'DC_MS_PMARKS',"
-        " 'FIX_PERIOD_FIELDS', 'CJ2022_DO2_LINKS') ORDER BY 1");
-    traces += s.query("SELECT * FROM PARAMS WHERE PARAM_ID = 1171");
-    traces += s.query("SELECT OBJ_ID, LISTVAL_ID, IS_DEL FROM VALL WHERE PARAM_ID = 1171 ORDER BY 1, 2, 3");
-    traces += s.query("SELECT MOVEMENT_ID, DATE_MODIFY FROM PERSON_MOVEMENTS ORDER BY 1");
-    traces += s.query("SELECT RDB$USER, RDB$PRIVILEGE FROM RDB$USER_PRIVILEGES WHERE RDB$RELATION_NAME ="
-                      " 'PERIOD_VERIFY' AND RDB$USER = 'KORVAN_ROLE'");
-    QStringList texts;
-    for (const QVariantList& row : traces) {
-        QStringList values;
-        for (const QVariant& value : row)
-            values << (value.isValid() ? value.toString() : QStringLiteral("<null>"));
-        texts << values.join(u'|');
-    }
-    return texts;
 }
 
 // The run's stored procedures hold exactly the texts of script/ (the source the server keeps
