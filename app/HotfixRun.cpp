@@ -33,7 +33,7 @@ T* child(const QObject& owner, const QString& name)
     return found;
 }
 
-// Closes the purge connection, dropping the layer's errors. A close that a failing transaction
+// Closes a connection, dropping the layer's errors. A close that a failing transaction
 // end stops leaves the attachment, so the connection is then closed by force.
 void closeDroppingErrors(TpFIBDatabase* db)
 {
@@ -82,12 +82,19 @@ void runScript(const TRunComponents& c)
 }
 
 // On every exit of the script phase: a transaction still active is rolled back, then the
-// connection closed. A failure of either replaces the error that caused the exit; when the
-// roll-back fails the close is skipped.
+// connection closed. A failure of either replaces the error that caused the exit. When the
+// roll-back fails, the connection is still closed, dropping that close's errors: left attached,
+// it would refuse every later run with "DB is currently open".
 void endScriptPhase(const TRunComponents& c)
 {
-    if (c.Tr1->Active())
-        c.Tr1->Rollback();
+    if (c.Tr1->Active()) {
+        try {
+            c.Tr1->Rollback();
+        } catch (...) {
+            closeDroppingErrors(c.DB1);
+            throw;
+        }
+    }
     c.DB1->Close();
 }
 

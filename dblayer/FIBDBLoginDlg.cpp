@@ -4,7 +4,11 @@
 #include "ui_FIBDBLoginDlg.h"
 
 #include <QCursor>
+#include <algorithm>
+#include <QEvent>
 #include <QGuiApplication>
+#include <QLabel>
+#include <QPainter>
 #include <QProxyStyle>
 
 namespace {
@@ -18,6 +22,41 @@ public:
         if (hint == SH_LineEdit_PasswordCharacter)
             return '*';
         return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
+// Draws a label's "&" as the underline of its access letter. The dialog's labels are not linked
+// to the edits (they have no buddy), and Qt draws the "&" of such a label literally.
+class TAccessLetterPainter : public QObject {
+public:
+    using QObject::QObject;
+
+    // Also fits the label's text into `room` pixels from its left edge: the fallback fonts of
+    // this platform are wider than the form's own, so a text that would run under the control
+    // beside it is narrowed instead.
+    void attach(QLabel* label, int room)
+    {
+        label->installEventFilter(this);
+        int width = label->fontMetrics().size(Qt::TextShowMnemonic, label->text()).width();
+        if (width > room) {
+            QFont narrowed = label->font();
+            narrowed.setStretch(std::max(50, room * 100 / width));
+            label->setFont(narrowed);
+            width = label->fontMetrics().size(Qt::TextShowMnemonic, label->text()).width();
+        }
+        label->resize(std::max(label->width(), std::min(width, room)), label->height());
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        auto* label = qobject_cast<QLabel*>(watched);
+        if (!label || event->type() != QEvent::Paint)
+            return false;
+        QPainter painter(label);
+        label->style()->drawItemText(&painter, label->contentsRect(), label->alignment() | Qt::TextShowMnemonic,
+                                     label->palette(), label->isEnabled(), label->text(), label->foregroundRole());
+        return true;
     }
 };
 
@@ -57,6 +96,10 @@ TfrmFIBDBLoginDlg::TfrmFIBDBLoginDlg(QWidget* parent)
                       QStringLiteral("DejaVu Sans")});
     font.setPointSize(8);
     setFont(font);
+    auto* painter = new TAccessLetterPainter(this);
+    painter->attach(ui->Label1, ui->Bevel1->geometry().right() - ui->Label1->x());
+    for (QLabel* label : {ui->Label2, ui->Label3, ui->Label4})
+        painter->attach(label, ui->EdUserName->x() - label->x() - 2);
     auto* style = new AsteriskPasswordStyle;  // owned by the dialog below
     style->setParent(this);
     ui->EdPassword->setStyle(style);

@@ -422,6 +422,26 @@ TEST(HotfixRunTest, CleanUpFailureOfTheScriptPhaseReplacesTheErrorThatCausedTheE
     DB1->Close();
 }
 
+TEST(HotfixRunTest, FailedRollbackStillClosesTheScriptConnectionSoTheNextPressStartsOver)
+{
+    const ScratchDatabase db("run-rollback", true);
+    setVersion(db.serverName(), {4, 0, 0, 0});
+    RunWindow w;
+    auto* Tr1 = w.component<TpFIBTransaction>("Tr1");
+    Tr1->BeforeEnd = [](TFIBTransaction*, TTransactionAction, bool force) {
+        if (!force)
+            throw Exception("rollback refused");
+    };
+    const Press first = w.press(db.serverName());
+    EXPECT_TRUE(first.box.text.contains("rollback refused")) << first.box.text.toStdString();
+    EXPECT_FALSE(w.component<TpFIBDatabase>("DB1")->Connected());
+
+    Tr1->BeforeEnd = nullptr;
+    const Press second = w.press(db.serverName());
+    EXPECT_EQ(second.box.text, QStringLiteral("Версия Тарвелл не соответствует требуемой."));
+    EXPECT_TRUE(w.form.Button1()->isEnabled());
+}
+
 TEST(HotfixRunTest, MissingClientLibraryFailsBeforeThePrompt)
 {
     RunWindow w;

@@ -84,6 +84,13 @@ TEST(LoginDialog, FormHasItsCaptionTextsTabOrderAndPasswordMask)
     EXPECT_EQ(c->EdUserName->geometry(), QRect(83, 62, 179, 21));
     EXPECT_EQ(c->Button2->geometry(), QRect(206, 150, 75, 25));
 
+    // Each label's text fits beside its edit, whatever the fallback font; "&" marks a letter.
+    for (QLabel* label : {c->Label2, c->Label3, c->Label4}) {
+        const int textWidth = label->fontMetrics().size(Qt::TextShowMnemonic, label->text()).width();
+        EXPECT_LE(textWidth, label->width()) << label->objectName().toStdString();
+        EXPECT_LE(label->geometry().right(), c->EdUserName->x()) << label->objectName().toStdString();
+    }
+
     // Tab order: OK, Cancel, user name, password, role.
     const QList<QWidget*> order = {c->Button1, c->Button2, c->EdUserName, c->EdPassword, c->EdRole};
     for (int i = 0; i + 1 < order.size(); ++i) {
