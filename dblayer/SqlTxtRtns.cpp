@@ -96,8 +96,9 @@ void SkipBlanksAndComments(const QString& text, int length, int& pos)
 
 bool IsWordAt(const char* word, const QString& text, int pos)
 {
+    // An unterminated block comment leaves the skipping past the end of the text.
     const int index = pos - 1;
-    if (index < 0 || (index > 0 && !isWordStartBoundary(text[index - 1])))
+    if (index < 0 || index > text.size() || (index > 0 && !isWordStartBoundary(text[index - 1])))
         return false;
     const int wordLen = static_cast<int>(qstrlen(word));
     if (text.size() - index < wordLen)

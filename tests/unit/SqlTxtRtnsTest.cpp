@@ -92,6 +92,11 @@ TEST(SqlTxtRtnsTest, FindsTheFirstWordAfterBlanksAndComments)
     EXPECT_EQ(kindOf(QStringLiteral("-select")), skUnknown);
     EXPECT_EQ(kindOf(QStringLiteral("update /* x */ or insert into T")), skUpdateOrInsert);
     EXPECT_EQ(kindOf(QStringLiteral("execute\r\n  procedure P")), skExecuteProc);
+    // An unterminated block comment skips past the end; the word tests read nothing there.
+    EXPECT_EQ(TSQLParser(QStringLiteral("/*")).FirstPos(), 5);
+    EXPECT_EQ(kindOf(QStringLiteral("/*")), skUnknown);
+    EXPECT_EQ(kindOf(QStringLiteral("/* select")), skUnknown);
+    EXPECT_FALSE(IsWordAt("SELECT", QStringLiteral("s"), 40));
 }
 
 TEST(SqlTxtRtnsTest, WordMatchingNeedsBoundariesOnBothSides)
