@@ -175,7 +175,7 @@ bool TSQLParser::isDDLWord() const
 }
 
 // Quick scan: literals and comments are skipped, any marker in plain text answers False.
-// A line comment ends at CR or LF, so texts with bare LF line ends are not under-reported.
+// A line comment ends where the full scan ends it (NUL, CR or LF), so no text is under-reported.
 bool QuickParamCheck(const QString& text, QChar macroChar)
 {
     if (text.size() < 2)
@@ -207,7 +207,7 @@ bool QuickParamCheck(const QString& text, QChar macroChar)
                 state = qNormal;
             break;
         case qLineComment:
-            if (c == QLatin1Char('\r') || c == QLatin1Char('\n'))
+            if (isLineCommentEnd(c))
                 state = qNormal;
             break;
         }

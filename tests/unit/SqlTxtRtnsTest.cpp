@@ -119,6 +119,10 @@ TEST(SqlTxtRtnsTest, QuickCheckSkipsLiteralsAndComments)
     EXPECT_FALSE(QuickParamCheck(QStringLiteral("select @FIELDS from T")));
     EXPECT_FALSE(QuickParamCheck(QStringLiteral("select 1 from T -- c\r\nwhere ID = ?ID")));
     EXPECT_FALSE(QuickParamCheck(QStringLiteral("select 1 from T -- c\nwhere ID = :ID")));
+    // A NUL ends a line comment in the full scan, which then finds the parameter after it.
+    const QString afterNul = QStringLiteral("select 1 from T -- c") + QChar(0) + QStringLiteral("where ID = :ID");
+    EXPECT_FALSE(QuickParamCheck(afterNul));
+    EXPECT_EQ(namesOf(scan(afterNul)), QStringList{"ID"});
     EXPECT_TRUE(QuickParamCheck(QStringLiteral("/*/ :x */")));
     EXPECT_FALSE(QuickParamCheck(QStringLiteral("/**/ :x")));
     EXPECT_FALSE(QuickParamCheck(kProcedureText));
