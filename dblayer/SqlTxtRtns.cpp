@@ -203,8 +203,10 @@ bool QuickParamCheck(const QString& text, QChar macroChar)
                 state = qNormal;
             break;
         case qBlockComment:
-            if (prev == QLatin1Char('*') && c == QLatin1Char('/'))
+            if (prev == QLatin1Char('*') && c == QLatin1Char('/')) {
                 state = qNormal;
+                c = QChar(0);  // "*/*" does not open another comment with the slash that closed one
+            }
             break;
         case qLineComment:
             if (isLineCommentEnd(c))

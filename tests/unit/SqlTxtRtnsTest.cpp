@@ -125,6 +125,7 @@ TEST(SqlTxtRtnsTest, QuickCheckSkipsLiteralsAndComments)
     EXPECT_EQ(namesOf(scan(afterNul)), QStringList{"ID"});
     EXPECT_TRUE(QuickParamCheck(QStringLiteral("/*/ :x */")));
     EXPECT_FALSE(QuickParamCheck(QStringLiteral("/**/ :x")));
+    EXPECT_FALSE(QuickParamCheck(QStringLiteral("select 2 /* c */* :P from T")));
     EXPECT_FALSE(QuickParamCheck(kProcedureText));
 }
 
