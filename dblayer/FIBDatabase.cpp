@@ -11,6 +11,7 @@
 
 #include <array>
 #include <cstdlib>
+#include <limits>
 #include <mutex>
 
 TLoginDialogProc LoginDialogProc = nullptr;
@@ -189,12 +190,14 @@ QByteArray BuildTPB(TStringList& params, bool isFB21OrMore)
 
 void ParseServerVersion(const QByteArray& version, std::array<int*, 4> targets)
 {
+    constexpr int kLargest = std::numeric_limits<int>::max();
     size_t stored = 0;
     int run = 0;
     for (qsizetype i = 4; i + 1 < version.size() && stored < targets.size(); ++i) {
         const char c = version.at(i);
         if (c >= '0' && c <= '9') {
-            run = run * 10 + (c - '0');
+            const int digit = c - '0';
+            run = run > (kLargest - digit) / 10 ? kLargest : run * 10 + digit;
         } else {
             *targets[stored++] = run;
             run = 0;

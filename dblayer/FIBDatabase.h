@@ -59,7 +59,7 @@ QByteArray BuildTPB(TStringList& params, bool isFB21OrMore);
 // The server version numbers in a version string: from its fifth character to the one before
 // its last, each run of digits ended by another character fills the next of major, minor,
 // release and build ("WI-V3.0.10.33601 Firebird 3.0" gives 3, 0, 10, 33601); numbers the string
-// does not reach stay as they were.
+// does not reach stay as they were. A number too large for an int reads as the largest int.
 void ParseServerVersion(const QByteArray& version, std::array<int*, 4> targets);
 
 // ---------------------------------------------------------------- connection

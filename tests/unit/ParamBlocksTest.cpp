@@ -5,6 +5,8 @@
 #include <QObject>
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace {
 
 QByteArray dpbOf(const QStringList& lines, bool isFirebird = true)
@@ -223,4 +225,8 @@ TEST(ServerVersionTest, RunsOfDigitsFillMajorMinorReleaseBuild)
     EXPECT_EQ(parse("WI-V6.5..1 X"), (std::array{6, 5, 0, 1}));  // an empty run gives 0
     EXPECT_EQ(parse("LI-V3.0"), (std::array{3, -1, -1, -1}));     // the last character is not read
     EXPECT_EQ(parse(""), (std::array{-1, -1, -1, -1}));
+    // A run too long for an int reads as the largest int instead of overflowing.
+    constexpr int kLargest = std::numeric_limits<int>::max();
+    EXPECT_EQ(parse("WI-V99999999999999999999.0.1.2 x"), (std::array{kLargest, 0, 1, 2}));
+    EXPECT_EQ(parse("WI-V2147483647.2147483648.7 x"), (std::array{kLargest, kLargest, 7, -1}));
 }
