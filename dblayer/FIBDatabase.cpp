@@ -25,7 +25,14 @@ std::recursive_mutex& attachLock()
     return lock;
 }
 
-// Every connection component, closed at program end when still attached.
+// Every connection component, closed at program end when still attached. Components are made
+// and destroyed on any thread, so the list is used under its own lock.
+std::mutex& allDatabasesLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
 QList<TFIBDatabase*>& allDatabases()
 {
     static QList<TFIBDatabase*> list;
@@ -34,7 +41,11 @@ QList<TFIBDatabase*>& allDatabases()
 
 void closeAllDatabases()
 {
-    const QList<TFIBDatabase*> remaining = allDatabases();
+    QList<TFIBDatabase*> remaining;
+    {
+        std::lock_guard guard(allDatabasesLock());
+        remaining = allDatabases();
+    }
     for (TFIBDatabase* db : remaining) {
         try {
             if (db->Connected())
@@ -215,6 +226,7 @@ TFIBDatabase::TFIBDatabase(QObject* owner)
     FConnectParams = new TConnectParams(*FDBParams, this);
     FDBParams->OnChanging = [this] { CheckInactive(); };
     FDBParams->OnChange = [this] { FDBParamsChanged = true; };
+    std::lock_guard guard(allDatabasesLock());
     allDatabases().append(this);
     vInternalTransaction = new TFIBTransaction(this);
     vInternalTransaction->setDefaultDatabase(this);
@@ -276,6 +288,7 @@ TFIBDatabase::~TFIBDatabase()
         if (tr && tr->FindDatabase(this) >= 0)
             tr->RemoveDatabase(tr->FindDatabase(this));
     FTransactions.clear();
+    std::lock_guard guard(allDatabasesLock());
     allDatabases().removeOne(this);
 }
 
