@@ -146,10 +146,17 @@ int ParamStrToInt(const QString& text)
     int value = 0;
     bool negative = digits.startsWith(QLatin1Char('-'));
     QString body = (negative || digits.startsWith(QLatin1Char('+'))) ? digits.mid(1) : digits;
+    // The one sign stands before the prefix: "$-1" and "-$-80000000" are no integers (the
+    // latter's negation would overflow).
+    auto hex = [&ok](const QString& text) {
+        const char16_t c = text.isEmpty() ? 0 : text.at(0).unicode();
+        const bool digitFirst = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+        return digitFirst ? text.toInt(&ok, 16) : 0;
+    };
     if (body.startsWith(QLatin1Char('$')))
-        value = body.mid(1).toInt(&ok, 16);
+        value = hex(body.mid(1));
     else if (body.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
-        value = body.mid(2).toInt(&ok, 16);
+        value = hex(body.mid(2));
     else if (!body.isEmpty() && body.at(0).isDigit())
         value = body.toInt(&ok, 10);
     if (!ok)

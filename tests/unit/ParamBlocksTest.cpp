@@ -132,6 +132,11 @@ TEST(DPBTest, UnknownUnsupportedTooLongAndNonNumericValuesFail)
     } catch (const Exception& e) {
         EXPECT_EQ(e.Message(), "'many' is not a valid integer value");
     }
+    // A sign after the hexadecimal prefix is refused; the negation of its value could overflow.
+    for (const char* value : {"-$-80000000", "$-1", "0x+1", "$ 1"})
+        EXPECT_THROW(ParamStrToInt(QString::fromLatin1(value)), Exception) << value;
+    EXPECT_EQ(ParamStrToInt(QStringLiteral("-$7fffffff")), -0x7fffffff);
+    EXPECT_EQ(ParamStrToInt(QStringLiteral(" 0x1F")), 31);
 }
 
 TEST(DPBTest, LineLookupAndTypedProperties)
