@@ -53,3 +53,14 @@ private:
     size_t FSize;
     size_t FPos = 0;
 };
+
+// Every line of a parameter list after a block builder read it: no blank or control character
+// at either end.
+template <class TLines>
+void checkTrimmedLines(const TLines& params)
+{
+    for (int i = 0; i < params.Count(); ++i) {
+        const auto& line = params[i];
+        FUZZ_CHECK(line.isEmpty() || (line.front().unicode() > 32 && line.back().unicode() > 32));
+    }
+}
