@@ -82,20 +82,20 @@ void runScript(const TRunComponents& c)
 }
 
 // On every exit of the script phase: a transaction still active is rolled back, then the
-// connection closed. A failure of either replaces the error that caused the exit. When the
-// roll-back fails, the connection is still closed, dropping that close's errors: left attached,
-// it would refuse every later run with "DB is currently open".
+// connection closed. A failure of either replaces the error that caused the exit. Either way the
+// connection ends closed (by force, dropping those errors, when the roll-back or the close
+// failed, as over a lost link): left attached, it would refuse every later run with
+// "DB is currently open".
 void endScriptPhase(const TRunComponents& c)
 {
-    if (c.Tr1->Active()) {
-        try {
+    try {
+        if (c.Tr1->Active())
             c.Tr1->Rollback();
-        } catch (...) {
-            closeDroppingErrors(c.DB1);
-            throw;
-        }
+        c.DB1->Close();
+    } catch (...) {
+        closeDroppingErrors(c.DB1);
+        throw;
     }
-    c.DB1->Close();
 }
 
 }  // namespace

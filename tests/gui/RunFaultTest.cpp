@@ -3,10 +3,8 @@
 // the server process killed. Each time the window shows an error, and the database holds nothing
 // of the script and passes the server's validation.
 //
-// When the connection is lost, the script phase's roll-back fails too; the run then skips the
-// close of DB1 (its error replaces the first one), so DB1 stays attached to a dead link and every
-// later press of that window fails with "Cannot perform operation -- DB is currently open.".
-// expectLostConnection ends that state; docs/reliability.md lists it.
+// When the connection is lost, the script phase's roll-back fails too; its error replaces the
+// first one, and DB1 is still closed so the same window can run again once the link is back.
 
 #include "RunFaults.h"
 
@@ -36,16 +34,13 @@ void report(const char* fault, const Press& p)
     std::cout << "[fault] " << fault << ": " << p.box.text.toStdString() << std::endl;
 }
 
-// The run failed on a lost connection: the error shown; a DB1 that the failed roll-back left
-// attached is closed by force, as a restart of the program would.
+// The run failed on a lost connection: the error shown, and DB1 closed although its roll-back
+// failed, so a later press does not meet "DB is currently open".
 void expectLostConnection(const Press& p, RunWindow& w)
 {
     runfaults::expectError(p, w);
     EXPECT_TRUE(p.box.text.contains("connection", Qt::CaseInsensitive)) << p.box.text.toStdString();
-    auto* DB1 = w.component<TpFIBDatabase>("DB1");
-    if (DB1->Connected())
-        DB1->ForceClose();
-    EXPECT_FALSE(DB1->Connected());
+    EXPECT_FALSE(w.component<TpFIBDatabase>("DB1")->Connected());
 }
 
 // After a fault: the server has ended the run's attachment, nothing of the script is left, and
@@ -61,13 +56,14 @@ void expectNothingOfTheScript(const GeneratedSchool& db, const QStringList& befo
 
 TEST(RunFaultTest, NetworkCutDuringTheScriptLeavesNothingOfIt)
 {
-    // Where the cut lands: before a statement is sent, or while the period repair runs in the server.
+    // Where the cut lands: before a statement is sent. A cut timed to land "during" a statement
+    // would race with it (the period repair takes milliseconds), so it lands between statements.
     struct Cut {
         const char* where;
         const char* statement;
         int delayMs;
     };
-    for (const Cut& cut : {Cut{"network cut before Q2", "Q2", 0}, Cut{"network cut while Q9 runs", "Q9", 150}}) {
+    for (const Cut& cut : {Cut{"network cut before Q2", "Q2", 0}, Cut{"network cut before Q9", "Q9", 0}}) {
         SCOPED_TRACE(cut.where);
         const GeneratedSchool db("fault-cut");
         const QStringList before = runfaults::scriptTraces(db.serverName());
@@ -140,21 +136,20 @@ TEST(RunFaultTest, ServerKilledWhileTheScriptRuns)
     const GeneratedSchool db("fault-kill");
     const QStringList before = runfaults::scriptTraces(db.serverName());
     RunWindow w;
-    std::thread killer;
     int killed = 0;
+    // The server process dies as Q9 is about to be sent (a kill timed to land while a statement
+    // runs would race with it); the test waits until the process is gone.
     w.component<TpFIBQuery>("Q9")->BeforeExecute = [&](TFIBQuery*) {
         killed = runfaults::serverProcessId();
-        killer = std::thread([pid = killed] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(150));
-            if (pid > 0)
-                ::kill(pid, SIGKILL);
-        });
+        if (killed <= 0)
+            return;
+        ::kill(killed, SIGKILL);
+        for (int i = 0; i < 500 && ::kill(killed, 0) == 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
     };
     const Press p = w.press(db.serverName());
-    if (killer.joinable())
-        killer.join();
     w.component<TpFIBQuery>("Q9")->BeforeExecute = nullptr;
-    report("server process killed while Q9 runs", p);
+    report("server process killed before Q9", p);
     ASSERT_GT(killed, 0) << "no server process to kill";
     expectLostConnection(p, w);
     ASSERT_TRUE(runfaults::waitForServer(db.serverName())) << "the server did not come back";
