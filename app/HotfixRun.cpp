@@ -1,27 +1,16 @@
 #include "HotfixRun.h"
 
 #include "HotfixRules.h"
+#include "OverrideCursor.h"
 #include "ScriptCatalogue.h"
 #include "fib.h"
 #include "pFIBDatabase.h"
 #include "pFIBQuery.h"
 
-#include <QCursor>
-#include <QGuiApplication>
 
 namespace hotfix {
 
 namespace {
-
-// The busy cursor for the life of one phase. Modal dialogs shown inside a phase (the login
-// dialog) put the normal cursor over it themselves.
-class TBusyCursor {
-public:
-    TBusyCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~TBusyCursor() { QGuiApplication::restoreOverrideCursor(); }
-    TBusyCursor(const TBusyCursor&) = delete;
-    TBusyCursor& operator=(const TBusyCursor&) = delete;
-};
 
 template <class T>
 T* child(const QObject& owner, const QString& name)
@@ -123,14 +112,14 @@ void RunHotfix(const TRunComponents& c, const std::function<QString()>& database
                const std::function<QString()>& chooseLibrary)
 {
     {
-        const TBusyCursor busy;
+        const TOverrideCursor busy(Qt::WaitCursor);  // login dialog and boxes show the normal one
         const QString library = chooseLibrary();
         c.DB2->setLibraryName(library);
         c.DB2->setDBName(databaseName());
         purgeOtherAttachments(c);
     }
     {
-        const TBusyCursor busy;
+        const TOverrideCursor busy(Qt::WaitCursor);
         TDBParams* credentials = c.DB2->DBParams();
         c.DB1->ConnectParams()->setUserName(credentials->Values(QStringLiteral("user_name")));
         c.DB1->ConnectParams()->setPassword(credentials->Values(QStringLiteral("password")));

@@ -1,12 +1,11 @@
 #include "FIBDBLoginDlg.h"
 
 #include "FIBDatabase.h"
+#include "OverrideCursor.h"
 #include "ui_FIBDBLoginDlg.h"
 
-#include <QCursor>
 #include <algorithm>
 #include <QEvent>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
 #include <QProxyStyle>
@@ -58,15 +57,6 @@ protected:
                                      label->palette(), label->isEnabled(), label->text(), label->foregroundRole());
         return true;
     }
-};
-
-// The normal cursor over a busy one the caller may show, while the dialog is open.
-class TNormalCursor {
-public:
-    TNormalCursor() { QGuiApplication::setOverrideCursor(Qt::ArrowCursor); }
-    ~TNormalCursor() { QGuiApplication::restoreOverrideCursor(); }
-    TNormalCursor(const TNormalCursor&) = delete;
-    TNormalCursor& operator=(const TNormalCursor&) = delete;
 };
 
 // Clears the hook at program end, unless someone else has taken it over since.
@@ -125,7 +115,7 @@ bool FIBDBLoginDialog(const QString& dbName, QString& userName, QString& passwor
     c->EdRole->setText(roleName);
     c->EdPassword->clear();
     c->EdPassword->setFocus();
-    const TNormalCursor normalCursor;
+    const TOverrideCursor normalCursor(Qt::ArrowCursor);  // over a busy cursor the caller shows
     if (dialog.exec() != QDialog::Accepted)
         return false;
     userName = c->EdUserName->text();
