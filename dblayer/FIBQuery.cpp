@@ -1605,7 +1605,6 @@ void TFIBQuery::ApplyMacro()
     FreeHandle();
     rebuildServerText();
     FMacroChanged = false;
-    FNeedForceIsNull = false;
 }
 
 void TFIBQuery::RestoreMacroDefaultValues()
@@ -1644,11 +1643,13 @@ void TFIBQuery::Prepare()
     if (FDoParamCheck && (FUserSQLParams->Count() > 0 || FProcessedSQL.isEmpty())) {
         if (!vUserParamsCreated)
             scanUserParams();
-        if (!FPrepared || FMacroChanged || FNeedForceIsNull || FProcessedSQL.isEmpty() || rewriteInputsChanged()) {
+        // A text prepared outside an execution skipped the IS NULL rewriting. It is rebuilt, and
+        // prepared again, only when a parameter it would rewrite is null now (rewriteInputsChanged):
+        // otherwise the rebuilt text is the prepared one and a second prepare is a wasted round trip.
+        if (!FPrepared || FMacroChanged || FProcessedSQL.isEmpty() || rewriteInputsChanged()) {
             rebuildServerText();
             applyCodePage();
             FMacroChanged = false;
-            FNeedForceIsNull = !(FOptions & ::qoNoForceIsNull) && !(FQueryRunState & qrsInExecute);
             FreeHandle();
         } else {
             applyCodePage();
@@ -1784,7 +1785,6 @@ void TFIBQuery::afterExecute()
     notifyTransaction(1);
     FUserSQLParams->ClearModified();
     FMacroChanged = false;
-    FNeedForceIsNull = false;
     TFIBTransaction* tr = Transaction();
     if ((FOptions & ::qoAutoCommit) && tr != nullptr && tr->Active()) {
         if (tr->TimeoutAction() == TACommitRetaining)

@@ -504,7 +504,6 @@ private:
     QStringList FOnlySrvParams;
     quint32 FCallTime = 0;
     bool FHaveMacros = false;
-    bool FNeedForceIsNull = false;
     bool FMacroChanged = false;
     int FSQLTextChangeCount = 0;
     bool FHaveStreamParams = false;

@@ -305,6 +305,28 @@ TEST_F(FIBQueryTest, ParametersOfEveryTypeRoundTrip)
     EXPECT_EQ(count->GetFields(0)->AsInteger(), 0);
 }
 
+TEST_F(FIBQueryTest, AnExplicitPrepareIsKeptUnlessANullParameterNeedsTheRewrite)
+{
+    // Each prepare takes a new statement handle, so an unchanged handle means no second prepare.
+    TpFIBQuery* q = query("Q1", QStringLiteral("select count(*) from RDB$RELATIONS where RDB$RELATION_NAME = :N"));
+    q->Prepare();
+    const isc_stmt_handle prepared = q->Handle();
+    q->ParamByName(QStringLiteral("N"))->setAsString(QStringLiteral("RDB$DATABASE"));
+    q->ExecQuery();
+    EXPECT_EQ(q->Handle(), prepared);
+    EXPECT_EQ(q->GetFields(0)->AsInteger(), 1);
+    EXPECT_FALSE(q->ProcessedSQL().contains(QStringLiteral(" IS NULL ")));
+
+    // A null compared by "=" changes the text the server needs: prepared again, with the null test.
+    q->Close();
+    q->Prepare();
+    q->ParamByName(QStringLiteral("N"))->Clear();
+    q->ExecQuery();
+    EXPECT_NE(q->Handle(), prepared);
+    EXPECT_TRUE(q->ProcessedSQL().contains(QStringLiteral(" IS NULL ")));
+    EXPECT_EQ(q->GetFields(0)->AsInteger(), 0);
+}
+
 TEST_F(FIBQueryTest, RowCountsFollowTheStatementType)
 {
     run(QStringLiteral("create table QT_R (ID integer)"));
