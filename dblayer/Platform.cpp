@@ -142,15 +142,46 @@ quint32 libraryVersion(const QString& name)
 QString defaultClientLibraryName() { return QStringLiteral("libfbclient.so.2"); }
 QString secondClientLibraryName() { return QStringLiteral("libgds.so.0"); }
 
-void restoreFloatingPointEnvironment()
-{
-    std::fesetenv(FE_DFL_ENV);
 #if defined(__i386__) || defined(__x86_64__)
-    // x87 control word: all exceptions masked, 64-bit mantissa, round to nearest.
-    const unsigned short controlWord = 0x037F;
-    asm volatile("fldcw %0" : : "m"(controlWord));
+namespace {
+
+// x87 control word: all exceptions masked, 64-bit mantissa, round to nearest.
+constexpr unsigned short kDefaultX87ControlWord = 0x037F;
+// MXCSR control bits: all exceptions masked, round to nearest, no flush to zero; the low six
+// bits are the sticky exception flags, which are status, not control.
+constexpr unsigned kDefaultMxcsrControl = 0x1F80;
+constexpr unsigned kMxcsrFlags = 0x3F;
+
+// Reading both control words costs a few cycles; loading the whole environment costs far more,
+// and this runs after every client call (every fetched row).
+bool floatingPointControlIsDefault()
+{
+    unsigned short controlWord = 0;
+    asm volatile("fnstcw %0" : "=m"(controlWord));
+    if (controlWord != kDefaultX87ControlWord)
+        return false;
+#if defined(__x86_64__) || defined(__SSE__)
+    unsigned mxcsr = 0;
+    asm volatile("stmxcsr %0" : "=m"(mxcsr));
+    return (mxcsr & ~kMxcsrFlags) == kDefaultMxcsrControl;
+#else
+    return false;
 #endif
 }
+
+}  // namespace
+
+void restoreFloatingPointEnvironment()
+{
+    if (floatingPointControlIsDefault())
+        return;
+    std::fesetenv(FE_DFL_ENV);
+    const unsigned short controlWord = kDefaultX87ControlWord;
+    asm volatile("fldcw %0" : : "m"(controlWord));
+}
+#else
+void restoreFloatingPointEnvironment() { std::fesetenv(FE_DFL_ENV); }
+#endif
 
 QString primaryClientLibraryName() { return QStringLiteral("libfbclient.so.2"); }
 

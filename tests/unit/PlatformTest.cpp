@@ -16,6 +16,15 @@ unsigned short x87ControlWord()
 }
 
 void setX87ControlWord(unsigned short word) { asm volatile("fldcw %0" : : "m"(word)); }
+
+unsigned mxcsr()
+{
+    unsigned word = 0;
+    asm volatile("stmxcsr %0" : "=m"(word));
+    return word;
+}
+
+void setMxcsr(unsigned word) { asm volatile("ldmxcsr %0" : : "m"(word)); }
 #endif
 
 }  // namespace
@@ -23,12 +32,17 @@ void setX87ControlWord(unsigned short word) { asm volatile("fldcw %0" : : "m"(wo
 TEST(PlatformTest, FloatingPointEnvironmentIsRestored)
 {
     std::fesetround(FE_UPWARD);
-#if defined(__i386__) || defined(__x86_64__)
-    setX87ControlWord(0x027F);  // 53-bit mantissa, as some client libraries leave it
-#endif
     platform::restoreFloatingPointEnvironment();
     EXPECT_EQ(std::fegetround(), FE_TONEAREST);
 #if defined(__i386__) || defined(__x86_64__)
+    // Each unit's control word alone, as a client library may leave one of them changed.
+    setX87ControlWord(0x027F);  // 53-bit mantissa
+    platform::restoreFloatingPointEnvironment();
+    EXPECT_EQ(x87ControlWord(), 0x037F);
+
+    setMxcsr(0x1F80 | 0x6000);  // round toward zero in the SSE unit only
+    platform::restoreFloatingPointEnvironment();
+    EXPECT_EQ(mxcsr() & ~0x3Fu, 0x1F80u);
     EXPECT_EQ(x87ControlWord(), 0x037F);
 #endif
 }
