@@ -40,23 +40,37 @@ struct Measurement {
     long maxRssKb = 0;
 };
 
+double processCpuSeconds();  // user and system time of this process so far (getrusage)
+
+// Wall time and the client's own CPU time (user and system) since construction: the CPU time
+// shows what the implementation costs in the client when the wire and the server dominate.
 class Stopwatch {
 public:
-    Stopwatch() : FStart(std::chrono::steady_clock::now()) {}
+    Stopwatch() : FStart(std::chrono::steady_clock::now()), FCpuStart(processCpuSeconds()) {}
     double seconds() const
     {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - FStart).count();
     }
+    double cpuSeconds() const { return processCpuSeconds() - FCpuStart; }
 
 private:
     std::chrono::steady_clock::time_point FStart;
+    double FCpuStart;
+};
+
+// What a timed case took: wall seconds and the client's CPU seconds.
+struct Timing {
+    double seconds = 0;
+    double cpuSeconds = -1;  // negative: not measured
+    static Timing of(const Stopwatch& watch) { return {watch.seconds(), watch.cpuSeconds()}; }
 };
 
 long peakRssKb();  // getrusage(RUSAGE_SELF).ru_maxrss
 
 // Prints one result line the bench command parses:
-//   result case=<c> impl=<i> n=<n> seconds=<s> per_item_us=<u> maxrss_kb=<k> checksum=<x>
-void report(const QString& caseName, const QString& impl, std::int64_t n, double seconds, std::int64_t checksum);
+//   result case=<c> impl=<i> n=<n> seconds=<s> per_item_us=<u> maxrss_kb=<k> checksum=<x> [cpu_us=<c>]
+// cpu_us (client CPU per item) is written when the timing measured it.
+void report(const QString& caseName, const QString& impl, std::int64_t n, Timing timing, std::int64_t checksum);
 
 struct Failure : std::runtime_error {
     using std::runtime_error::runtime_error;

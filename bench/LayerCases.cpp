@@ -77,7 +77,7 @@ private:
 
 }  // namespace
 
-std::int64_t layerFetch(const QString& databaseName, std::int64_t rows, double* seconds)
+std::int64_t layerFetch(const QString& databaseName, std::int64_t rows, Timing* timing)
 {
     LayerSession session(databaseName);
     TpFIBQuery& q = session.query();
@@ -96,11 +96,11 @@ std::int64_t layerFetch(const QString& databaseName, std::int64_t rows, double* 
         q.Next();
     }
     q.Close();
-    *seconds = watch.seconds();
+    *timing = Timing::of(watch);
     return sum;
 }
 
-std::int64_t layerCycles(const QString& databaseName, std::int64_t cycles, std::int64_t tableRows, double* seconds)
+std::int64_t layerCycles(const QString& databaseName, std::int64_t cycles, std::int64_t tableRows, Timing* timing)
 {
     LayerSession session(databaseName);
     TpFIBQuery& q = session.query();
@@ -117,7 +117,7 @@ std::int64_t layerCycles(const QString& databaseName, std::int64_t cycles, std::
         q.Close();
         q.FreeHandle();
     }
-    *seconds = watch.seconds();
+    *timing = Timing::of(watch);
     return sum;
 }
 

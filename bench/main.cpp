@@ -48,17 +48,17 @@ std::int64_t number(const QString& text)
     return value;
 }
 
-// A case's checksum and the seconds its work took, the attachment not counted.
+// A case's checksum and what its work took, the attachment not counted.
 struct Outcome {
     std::int64_t sum = 0;
-    double seconds = 0;
+    bench::Timing timing;
 };
 template <typename Work>
 Outcome timed(Work work)
 {
     bench::Stopwatch watch;
     const std::int64_t sum = work();
-    return {sum, watch.seconds()};
+    return {sum, bench::Timing::of(watch)};
 }
 
 using FetchCase = std::function<Outcome(const QString& database, std::int64_t rows)>;
@@ -86,7 +86,7 @@ const std::map<QString, FetchCase>& fetchCases()
         {QStringLiteral("layer"),
          [](const QString& db, std::int64_t rows) {
              Outcome outcome;
-             outcome.sum = bench::layerFetch(db, rows, &outcome.seconds);
+             outcome.sum = bench::layerFetch(db, rows, &outcome.timing);
              return outcome;
          }},
 #endif
@@ -111,7 +111,7 @@ const std::map<QString, CycleCase>& cycleCases()
         {QStringLiteral("layer"),
          [](const QString& db, std::int64_t cycles, std::int64_t tableRows) {
              Outcome outcome;
-             outcome.sum = bench::layerCycles(db, cycles, tableRows, &outcome.seconds);
+             outcome.sum = bench::layerCycles(db, cycles, tableRows, &outcome.timing);
              return outcome;
          }},
 #endif
@@ -132,7 +132,7 @@ std::int64_t runFetch(const QString& impl, const QString& db, std::int64_t rows)
 {
     const auto& run = pick(fetchCases(), impl);
     const Outcome outcome = run(db, rows);
-    bench::report(QStringLiteral("fetch"), impl, rows, outcome.seconds, outcome.sum);
+    bench::report(QStringLiteral("fetch"), impl, rows, outcome.timing, outcome.sum);
     return outcome.sum;
 }
 
@@ -140,7 +140,7 @@ std::int64_t runCycles(const QString& impl, const QString& db, std::int64_t cycl
 {
     const auto& run = pick(cycleCases(), impl);
     const Outcome outcome = run(db, cycles, tableRows);
-    bench::report(QStringLiteral("cycles"), impl, cycles, outcome.seconds, outcome.sum);
+    bench::report(QStringLiteral("cycles"), impl, cycles, outcome.timing, outcome.sum);
     return outcome.sum;
 }
 
@@ -169,10 +169,10 @@ void runHotfix(const QString& impl, const QString& db)
 {
     double total = 0;
     for (const auto& t : pick(hotfixCases(), impl)(db)) {
-        bench::report(QStringLiteral("hotfix-") + t.component, impl, 1, t.seconds, 0);
+        bench::report(QStringLiteral("hotfix-") + t.component, impl, 1, {t.seconds}, 0);
         total += t.seconds;
     }
-    bench::report(QStringLiteral("hotfix"), impl, 1, total, 0);
+    bench::report(QStringLiteral("hotfix"), impl, 1, {total}, 0);
 }
 
 void runServerCase(const QString& caseName, const QString& db, std::int64_t scale, const QByteArray& text)
@@ -180,7 +180,7 @@ void runServerCase(const QString& caseName, const QString& db, std::int64_t scal
     bench::RawConnection conn(db, testsupport::testUser(), testsupport::testPassword());
     bench::Stopwatch watch;
     const std::int64_t rows = bench::rawExecute(conn, text);
-    bench::report(caseName, QStringLiteral("server"), scale, watch.seconds(), rows);
+    bench::report(caseName, QStringLiteral("server"), scale, {watch.seconds()}, rows);
 }
 
 // The median of the calls, as the seconds of one item; p90 and the calls in the line's tail.
@@ -191,7 +191,7 @@ void runValAdd(const QString& db, const QString& variant, int calls)
     std::sort(seconds.begin(), seconds.end());
     const double median = seconds.empty() ? 0 : seconds[seconds.size() / 2];
     const double p90 = seconds.empty() ? 0 : seconds[seconds.size() * 9 / 10];
-    bench::report(QStringLiteral("valadd-") + variant, QStringLiteral("server"), 1, median, calls);
+    bench::report(QStringLiteral("valadd-") + variant, QStringLiteral("server"), 1, {median}, calls);
     std::printf("valadd %s median_us=%.1f p90_us=%.1f calls=%d\n", qPrintable(variant), median * 1e6, p90 * 1e6, calls);
 }
 
