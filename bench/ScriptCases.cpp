@@ -131,6 +131,38 @@ std::int64_t rawExecute(RawConnection& conn, const QByteArray& text)
     return statement.run(nullptr);
 }
 
+AttachmentWork attachmentWork(RawConnection& conn)
+{
+    ISC_STATUS_ARRAY status;
+    isc_tr_handle tr = 0;
+    isc_start_transaction(status, &tr, 1, conn.db(), 0, nullptr);
+    check(status, "start monitoring transaction");
+    isc_stmt_handle stmt = 0;
+    isc_dsql_allocate_statement(status, conn.db(), &stmt);
+    check(status, "allocate");
+    OutputArea out(3);
+    const char* sql =
+        "SELECT CAST(R.MON$RECORD_SEQ_READS + R.MON$RECORD_IDX_READS AS BIGINT), "
+        "CAST(I.MON$PAGE_FETCHES AS BIGINT), CAST(I.MON$PAGE_READS AS BIGINT) FROM MON$ATTACHMENTS A "
+        "JOIN MON$RECORD_STATS R ON R.MON$STAT_ID = A.MON$STAT_ID JOIN MON$IO_STATS I ON I.MON$STAT_ID = A.MON$STAT_ID "
+        "WHERE A.MON$ATTACHMENT_ID = CURRENT_CONNECTION";
+    isc_dsql_prepare(status, &tr, &stmt, 0, sql, SQL_DIALECT_V6, out.da());
+    check(status, "prepare");
+    out.allocate();
+    isc_dsql_execute(status, &tr, &stmt, SQL_DIALECT_V6, nullptr);
+    check(status, "execute");
+    AttachmentWork work;
+    if (isc_dsql_fetch(status, &stmt, SQL_DIALECT_V6, out.da()) == 0) {
+        std::memcpy(&work.recordReads, out.da()->sqlvar[0].sqldata, sizeof work.recordReads);
+        std::memcpy(&work.pageFetches, out.da()->sqlvar[1].sqldata, sizeof work.pageFetches);
+        std::memcpy(&work.pageReads, out.da()->sqlvar[2].sqldata, sizeof work.pageReads);
+    }
+    isc_dsql_free_statement(status, &stmt, DSQL_drop);
+    isc_commit_transaction(status, &tr);
+    check(status, "commit monitoring transaction");
+    return work;
+}
+
 std::vector<StatementTime> rawHotfix(const QString& databaseName, const QString& user, const QString& password)
 {
     std::vector<StatementTime> times;

@@ -21,6 +21,20 @@ QString isqlScript();
 // executed and, for selects, fetched to the end); returns the rows fetched.
 std::int64_t rawExecute(RawConnection& conn, const QByteArray& text);
 
+// This attachment's work so far, from the monitoring tables, read in a transaction of its own so
+// that the snapshot is fresh and the work measured stays uncommitted. The difference across a
+// case is the case's work, free of the machine's noise.
+struct AttachmentWork {
+    std::int64_t recordReads = 0;  // records read, in natural order and through indexes
+    std::int64_t pageFetches = 0;  // pages asked of the server's page cache
+    std::int64_t pageReads = 0;    // pages the cache had to read from the file
+    AttachmentWork operator-(const AttachmentWork& o) const
+    {
+        return {recordReads - o.recordReads, pageFetches - o.pageFetches, pageReads - o.pageReads};
+    }
+};
+AttachmentWork attachmentWork(RawConnection& conn);
+
 struct StatementTime {
     QString component;
     double seconds;

@@ -178,9 +178,15 @@ void runHotfix(const QString& impl, const QString& db)
 void runServerCase(const QString& caseName, const QString& db, std::int64_t scale, const QByteArray& text)
 {
     bench::RawConnection conn(db, testsupport::testUser(), testsupport::testPassword());
+    const bench::AttachmentWork before = bench::attachmentWork(conn);
     bench::Stopwatch watch;
     const std::int64_t rows = bench::rawExecute(conn, text);
-    bench::report(caseName, QStringLiteral("server"), scale, {watch.seconds()}, rows);
+    const double seconds = watch.seconds();
+    const bench::AttachmentWork work = bench::attachmentWork(conn) - before;
+    bench::report(caseName, QStringLiteral("server"), scale, {seconds}, rows);
+    std::printf("result case=%s impl=server-work n=%lld records=%lld fetches=%lld page_reads=%lld\n",
+                qPrintable(caseName), static_cast<long long>(scale), static_cast<long long>(work.recordReads),
+                static_cast<long long>(work.pageFetches), static_cast<long long>(work.pageReads));
 }
 
 // The median of the calls, as the seconds of one item; p90 and the calls in the line's tail.
