@@ -17,9 +17,7 @@
 // PATCHWREN_TEST_PASSWORD (else SYSDBA and the Firebird package's password file).
 
 #include "BenchSupport.h"
-#ifdef PATCHWREN_BENCH_LAYER
 #include "LayerCases.h"
-#endif
 #include "QtPeer.h"
 #include "RawClient.h"
 #include "ScriptCases.h"
@@ -82,14 +80,12 @@ const std::map<QString, FetchCase>& fetchCases()
              bench::QtPeerConnection conn(db, testsupport::testUser(), testsupport::testPassword());
              return timed([&] { return conn.fetch(rows); });
          }},
-#ifdef PATCHWREN_BENCH_LAYER
         {QStringLiteral("layer"),
          [](const QString& db, std::int64_t rows) {
              Outcome outcome;
              outcome.sum = bench::layerFetch(db, rows, &outcome.timing);
              return outcome;
          }},
-#endif
     };
     return cases;
 }
@@ -107,14 +103,12 @@ const std::map<QString, CycleCase>& cycleCases()
              bench::QtPeerConnection conn(db, testsupport::testUser(), testsupport::testPassword());
              return timed([&] { return conn.cycles(cycles, tableRows); });
          }},
-#ifdef PATCHWREN_BENCH_LAYER
         {QStringLiteral("layer"),
          [](const QString& db, std::int64_t cycles, std::int64_t tableRows) {
              Outcome outcome;
              outcome.sum = bench::layerCycles(db, cycles, tableRows, &outcome.timing);
              return outcome;
          }},
-#endif
     };
     return cases;
 }
@@ -158,9 +152,7 @@ const std::map<QString, HotfixCase>& hotfixCases()
     static const std::map<QString, HotfixCase> cases = {
         {QStringLiteral("raw"),
          [](const QString& db) { return bench::rawHotfix(db, testsupport::testUser(), testsupport::testPassword()); }},
-#ifdef PATCHWREN_BENCH_LAYER
         {QStringLiteral("layer"), [](const QString& db) { return bench::layerHotfix(db); }},
-#endif
     };
     return cases;
 }
