@@ -18,17 +18,6 @@ void check(ISC_STATUS result)
         RaiseStatusError(lib(), nullptr);
 }
 
-QByteArray credentialsDPB()
-{
-    QByteArray dpb(1, isc_dpb_version1);
-    for (const auto& [code, value] : {std::pair{isc_dpb_user_name, testsupport::testUser()},
-                                      std::pair{isc_dpb_password, testsupport::testPassword()}}) {
-        const QByteArray bytes = value.toUtf8();
-        dpb.append(static_cast<char>(code)).append(static_cast<char>(bytes.size())).append(bytes);
-    }
-    return dpb;
-}
-
 }  // namespace
 
 void setUpConnection(TFIBDatabase& db, const QString& dbName, const QString& password)
@@ -66,7 +55,7 @@ ConnectionTestDatabase::~ConnectionTestDatabase()
 isc_db_handle ConnectionTestDatabase::attach() const
 {
     const QByteArray fileName = name().toLocal8Bit();
-    const QByteArray dpb = credentialsDPB();
+    const QByteArray dpb = testsupport::attachDPB(testsupport::testPassword(), false);
     isc_db_handle db = 0;
     check(lib().isc_attach_database(StatusVector(), static_cast<short>(fileName.size()), fileName.constData(), &db,
                                     static_cast<short>(dpb.size()), dpb.constData()));

@@ -20,25 +20,10 @@ IIBClientLibrary& clientLibrary() { return *ClientLibraryByName(testsupport::cli
 
 QByteArray quoted(const QString& text) { return "'" + text.toLocal8Bit().replace("'", "''") + "'"; }
 
-// Attaches as the test user with the UTF8 character set.
-QByteArray attachParameters(const QString& password)
-{
-    QByteArray dpb(1, char(isc_dpb_version1));
-    const auto add = [&dpb](char item, const QByteArray& value) {
-        dpb += item;
-        dpb += char(value.size());
-        dpb += value;
-    };
-    add(isc_dpb_user_name, testsupport::testUser().toLocal8Bit());
-    add(isc_dpb_password, password.toLocal8Bit());
-    add(isc_dpb_lc_ctype, "UTF8");
-    return dpb;
-}
-
 ISC_STATUS attach(const QString& path, isc_db_handle& db, const QString& password = testsupport::testPassword())
 {
     const QByteArray name = serverName(path).toLocal8Bit();
-    const QByteArray dpb = attachParameters(password);
+    const QByteArray dpb = testsupport::attachDPB(password);
     return clientLibrary().isc_attach_database(StatusVector(), 0, name.constData(), &db,
                                                static_cast<short>(dpb.size()), dpb.constData());
 }

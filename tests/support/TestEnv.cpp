@@ -1,5 +1,8 @@
 #include "TestEnv.h"
 
+#include "StringList.h"
+#include "pFIBProps.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -50,5 +53,15 @@ QString uniqueDatabasePath(const QString& tag)
 }
 
 QString serverName(const QString& path) { return serverHost() + QLatin1Char(':') + path; }
+
+QByteArray attachDPB(const QString& password, bool utf8)
+{
+    TStringList lines;
+    lines.Add(QStringLiteral("user_name=") + testUser());
+    lines.Add(QStringLiteral("password=") + password);
+    if (utf8)
+        lines.Add(QStringLiteral("lc_ctype=UTF8"));
+    return BuildDPB(lines, true);
+}
 
 }  // namespace testsupport

@@ -3,6 +3,7 @@
 // The test command exports PATCHWREN_TEST_USER, PATCHWREN_TEST_PASSWORD and
 // PATCHWREN_TEST_DATA; run by hand, the password is read from the Firebird package's file.
 
+#include <QByteArray>
 #include <QString>
 
 namespace testsupport {
@@ -18,5 +19,9 @@ QString uniqueDatabasePath(const QString& tag);
 
 // "127.0.0.1:" + path: the server-side name of a database file.
 QString serverName(const QString& path);
+
+// The DPB for attaching as the test user through the raw binding, built by the layer's BuildDPB:
+// user name, password and, unless utf8 is false, lc_ctype UTF8.
+QByteArray attachDPB(const QString& password = testPassword(), bool utf8 = true);
 
 }  // namespace testsupport

@@ -1,6 +1,8 @@
 #include "TestSession.h"
 
+#include "FIBDatabase.h"
 #include "IB_Intf.h"
+#include "StringList.h"
 #include "ScriptCatalogue.h"
 #include "TestEnv.h"
 #include "fib.h"
@@ -117,16 +119,7 @@ class TestSession::Impl {
 public:
     explicit Impl(const QString& databaseName) : lib(ClientLibraryByName(clientLibraryName()))
     {
-        QByteArray dpb;
-        dpb.append(char(isc_dpb_version1));
-        const auto add = [&dpb](char tag, const QByteArray& value) {
-            dpb.append(tag);
-            dpb.append(char(value.size()));
-            dpb.append(value);
-        };
-        add(isc_dpb_user_name, testUser().toLocal8Bit());
-        add(isc_dpb_password, testPassword().toLocal8Bit());
-        add(isc_dpb_lc_ctype, QByteArrayLiteral("UTF8"));
+        const QByteArray dpb = attachDPB();
         const QByteArray name = databaseName.toLocal8Bit();
         check(lib->isc_attach_database(StatusVector(), 0, name.constData(), &db, short(dpb.size()), dpb.constData()));
     }
@@ -149,14 +142,13 @@ public:
     {
         if (tr)
             return;
-        static const char tpb[] = {isc_tpb_version3, isc_tpb_write, isc_tpb_read_committed, isc_tpb_rec_version,
-                                   isc_tpb_nowait};
-        // A TEB entry as the client reads it: attachment, TPB length, TPB.
-        struct Teb {
-            isc_db_handle* db;
-            int tpbLength;
-            const char* tpb;
-        } teb{&db, int(sizeof tpb), tpb};
+        static const QByteArray tpb = [] {
+            TStringList lines;
+            for (const char* line : {"write", "read_committed", "rec_version", "nowait"})
+                lines.Add(QString::fromLatin1(line));
+            return BuildTPB(lines, true);
+        }();
+        TISCTEB teb{&db, int(tpb.size()), tpb.constData()};
         check(lib->isc_start_multiple(StatusVector(), &tr, 1, &teb));
     }
 
