@@ -2,7 +2,6 @@
 
 #include "ButtonEdit.h"
 #include "ErrorDisplay.h"
-#include "FIBDBLoginDlg.h"
 #include "ScriptCatalogue.h"
 #include "fib.h"
 #include "pFIBDatabase.h"

@@ -220,7 +220,7 @@ void ParseServerVersion(const QByteArray& version, std::array<int*, 4> targets)
 
 TFIBDatabase::TFIBDatabase(QObject* owner)
     : QObject(owner),
-      FLibraryName(platform::defaultClientLibraryName()),
+      FLibraryName(platform::primaryClientLibraryName()),
       FDBParams(std::make_unique<TDBParams>(this))
 {
     FConnectParams = new TConnectParams(*FDBParams, this);
@@ -278,10 +278,8 @@ TFIBDatabase::~TFIBDatabase()
         if (TFIBBase* link = FFIBBases.value(i); link && link->OnDatabaseFree)
             link->OnDatabaseFree(link);
     for (TFIBBase* link : FFIBBases)
-        if (link) {
+        if (link)
             link->FDatabase = nullptr;
-            link->FIndexInDatabase = -1;
-        }
     FFIBBases.clear();
     const QList<TFIBTransaction*> transactions = FTransactions;
     for (TFIBTransaction* tr : transactions)
@@ -316,7 +314,6 @@ void TFIBDatabase::setLibraryName(const QString& value)
         return;
     FLibraryName = value;
     FClientLibrary.reset();
-    FClientLibLoaded = false;
 }
 
 void TFIBDatabase::setDBName(const QString& value)
@@ -326,7 +323,6 @@ void TFIBDatabase::setDBName(const QString& value)
         CheckInactive();
         FDBName = encoded;
     }
-    FDBFileName.clear();
 }
 
 void TFIBDatabase::setSQLDialect(int value)
@@ -366,7 +362,6 @@ void TFIBDatabase::NoteActivity()
 
 ISC_STATUS TFIBDatabase::Call(ISC_STATUS ErrCode, bool RaiseError)
 {
-    platform::restoreFloatingPointEnvironment();
     NoteActivity();
     if (RaiseError && ErrCode > 0)
         RaiseStatusError(*FClientLibrary, this);
@@ -390,10 +385,9 @@ void TFIBDatabase::setConnected(bool value)
 
 void TFIBDatabase::BindClientLibrary()
 {
-    if (!FClientLibLoaded) {
+    if (!FClientLibrary) {
         const QString name = QString::fromLocal8Bit(FLibraryName.toLocal8Bit());
         FClientLibrary = ClientLibraryByName(name);
-        FClientLibLoaded = FClientLibrary != nullptr;
         registerCloseAtExit();
     }
     if (!FClientLibrary->LibraryLoaded())
@@ -432,7 +426,7 @@ bool TFIBDatabase::RunLoginPrompt()
 
 void TFIBDatabase::Open(bool RaiseExceptionOnConnectError)
 {
-    FServerMajorVersion = FServerMinorVersion = FServerBuild = -1;
+    FServerMajorVersion = FServerMinorVersion = FServerRelease = FServerBuild = -1;
     ISC_STATUS result = 0;
     {
         std::lock_guard guard(attachLock());
@@ -717,10 +711,8 @@ TFIBTransaction::~TFIBTransaction()
             continue;
         if (link->OnTransactionFree)
             link->OnTransactionFree(link);
-        if (link->FTransaction == this) {
+        if (link->FTransaction == this)
             link->FTransaction = nullptr;
-            link->FIndexInTransaction = -1;
-        }
     }
     FFIBBases.clear();
     while (!FDatabases.isEmpty())
@@ -737,7 +729,6 @@ IIBClientLibrary& TFIBTransaction::ClientLibrary() const
 
 ISC_STATUS TFIBTransaction::Call(ISC_STATUS ErrCode, bool RaiseError)
 {
-    platform::restoreFloatingPointEnvironment();
     FCanTimeout = false;
     for (TFIBDatabase* db : FDatabases)
         if (db)
@@ -790,7 +781,6 @@ int TFIBTransaction::AddDatabase(TFIBDatabase* db)
                                {CmpFullName(this)}));
     FDatabases.append(db);
     vTRParams.append(QString());
-    vTPBArray.append(QByteArray());
     db->AddTransaction(this);
     return static_cast<int>(FDatabases.size() - 1);
 }
@@ -800,7 +790,6 @@ int TFIBTransaction::AddDatabase(TFIBDatabase* db, const QString& TRParams)
     const int index = AddDatabase(db);
     if (index >= 0) {
         vTRParams[index] = TRParams;
-        vTPBArray[index].clear();
     }
     return index;
 }
@@ -812,7 +801,6 @@ void TFIBTransaction::RemoveDatabase(int index)
         return;
     FDatabases.removeAt(index);
     vTRParams.removeAt(index);
-    vTPBArray.removeAt(index);
     db->RemoveTransaction(this);
     if (FDefaultDatabase == db)
         FDefaultDatabase = nullptr;
@@ -821,11 +809,8 @@ void TFIBTransaction::RemoveDatabase(int index)
 void TFIBTransaction::ReplaceDatabase(TFIBDatabase* oldDb, TFIBDatabase* newDb)
 {
     const int index = FindDatabase(oldDb);
-    if (index < 0) {
-        AddDatabase(newDb);
-        return;
-    }
-    RemoveDatabase(index);
+    if (index >= 0)
+        RemoveDatabase(index);
     AddDatabase(newDb);
 }
 
@@ -899,15 +884,17 @@ void TFIBTransaction::StartTransaction()
         FTRParamsChanged = false;
         FTPB = BuildTPB(*FTRParams, main->IsFB21OrMore());
     }
+    // A connection's own parameter lines give it its own TPB; the TEB points into these blocks.
+    std::vector<QByteArray> ownTPBs(FDatabases.size());
     std::vector<TISCTEB> teb(FDatabases.size());
     for (qsizetype i = 0; i < FDatabases.size(); ++i) {
         const QByteArray* tpb = &FTPB;
         if (!vTRParams[i].isEmpty()) {
             TStringList lines;
             lines.setText(vTRParams[i]);
-            vTPBArray[i] = BuildTPB(lines, FDatabases[i]->IsFB21OrMore());
-            if (!vTPBArray[i].isEmpty())
-                tpb = &vTPBArray[i];
+            ownTPBs[i] = BuildTPB(lines, FDatabases[i]->IsFB21OrMore());
+            if (!ownTPBs[i].isEmpty())
+                tpb = &ownTPBs[i];
         }
         teb[i] = {FDatabases[i]->HandlePtr(), static_cast<int>(tpb->size()), tpb->isEmpty() ? nullptr : tpb->constData()};
     }
@@ -1144,7 +1131,8 @@ void TFIBBase::setDatabase(TFIBDatabase* value)
     if (FDatabase)
         FDatabase->RemoveFIBBase(this);
     FDatabase = value;
-    FIndexInDatabase = value ? value->AddFIBBase(this) : -1;
+    if (value)
+        value->AddFIBBase(this);
     if (value && !FTransaction && value->DefaultTransaction())
         setTransaction(value->DefaultTransaction());
 }
@@ -1156,7 +1144,8 @@ void TFIBBase::setTransaction(TFIBTransaction* value)
     if (FTransaction)
         FTransaction->RemoveFIBBase(this);
     FTransaction = value;
-    FIndexInTransaction = value ? value->AddFIBBase(this) : -1;
+    if (value)
+        value->AddFIBBase(this);
     if (value && value->FindDatabase(FDatabase) < 0 && value->DatabaseCount() > 0)
         setDatabase(value->MainDatabase());
 }

@@ -120,9 +120,10 @@ public:
     // Raises client error 13 while connected.
     void CheckInactive() const;
 
-    // The check every client call of this connection and its statements goes through: restores
-    // the floating-point state, notes the activity for the idle timer and, when RaiseError is set
-    // and ErrCode > 0, raises the error in the calling thread's status vector. Returns ErrCode.
+    // The check every client call of this connection and its statements goes through (the
+    // binding has already restored the floating-point state after the call): notes the activity
+    // for the idle timer and, when RaiseError is set and ErrCode > 0, raises the error in the
+    // calling thread's status vector. Returns ErrCode.
     ISC_STATUS Call(ISC_STATUS ErrCode, bool RaiseError);
     bool Busy() const { return FClientLibrary && FClientLibrary->IsBusy(); }
     // The binding; null before the first Open.
@@ -215,7 +216,6 @@ private:
     void NotifyLinks(std::function<void(TFIBBase*)> TFIBBase::*event, bool stopWhenDetached = false);
 
     QString FLibraryName;
-    bool FClientLibLoaded = false;
     std::shared_ptr<IIBClientLibrary> FClientLibrary;
     QList<TFIBBase*> FFIBBases;
     QList<TFIBTransaction*> FTransactions;
@@ -233,7 +233,6 @@ private:
     int FDBSQLDialect = 1;
     TConnectParams* FConnectParams;
     int vAttachmentID = -1;
-    QString FDBFileName;
     bool FNeedUnicodeFieldsTranslation = false;
     bool FIsUnicodeConnect = false;
     bool FIsNoneConnect = false;
@@ -392,7 +391,6 @@ private:
     TCallbackList<TFIBTransaction*, TTransactionAction, bool> vAfterEndTransaction;
     // Per listed connection: its own TRParams text (empty: the common TPB) and the TPB built from it.
     QList<QString> vTRParams;
-    QList<QByteArray> vTPBArray;
     bool FHasUncommitedUpdates = false;
     bool FWatchUpdates = false;
 };
@@ -442,8 +440,6 @@ private:
     friend class TFIBTransaction;
 
     TFIBDatabase* FDatabase = nullptr;
-    int FIndexInDatabase = -1;
     TFIBTransaction* FTransaction = nullptr;
-    int FIndexInTransaction = -1;
     QObject* FOwner;
 };

@@ -808,10 +808,10 @@ QByteArray TFIBXSQLVAR::readBlob() const
         if (result != 0 && result != isc_segment) {
             if (result == isc_segstr_eof)
                 break;
-            ISC_STATUS_ARRAY status;
-            std::memcpy(status, StatusVector(), sizeof status);
-            lib.isc_close_blob(StatusVector(), &blob);
-            std::memcpy(StatusVector(), status, sizeof status);
+            {
+                const TStatusKeeper failure;
+                lib.isc_close_blob(StatusVector(), &blob);
+            }
             FQuery->Call(result, true);
         }
         content.append(buffer, length);
@@ -1375,7 +1375,6 @@ isc_tr_handle* TFIBQuery::TRHandlePtr() const
 
 ISC_STATUS TFIBQuery::Call(ISC_STATUS ErrCode, bool RaiseError)
 {
-    platform::restoreFloatingPointEnvironment();
     if (TFIBTransaction* tr = Transaction())
         tr->Call(ErrCode, false);
     if (RaiseError && ErrCode > 0)
@@ -1648,15 +1647,11 @@ void TFIBQuery::Prepare()
         // otherwise the rebuilt text is the prepared one and a second prepare is a wasted round trip.
         if (!FPrepared || FMacroChanged || FProcessedSQL.isEmpty() || rewriteInputsChanged()) {
             rebuildServerText();
-            applyCodePage();
             FMacroChanged = false;
             FreeHandle();
-        } else {
-            applyCodePage();
         }
-    } else {
-        applyCodePage();
     }
+    applyCodePage();
     if (FPrepared)
         return;
     if (FProcessedSQL.isEmpty() || std::all_of(FProcessedSQL.cbegin(), FProcessedSQL.cend(), [](QChar c) { return c.unicode() <= ' '; }))
@@ -1813,10 +1808,10 @@ void TFIBQuery::writeStreamParams()
             const ISC_STATUS result = lib.isc_put_segment(StatusVector(), &blob, static_cast<unsigned short>(n),
                                                           v.FStreamValue.constData() + pos);
             if (result != 0) {
-                ISC_STATUS_ARRAY status;
-                std::memcpy(status, StatusVector(), sizeof status);
-                lib.isc_cancel_blob(StatusVector(), &blob);
-                std::memcpy(StatusVector(), status, sizeof status);
+                {
+                    const TStatusKeeper failure;
+                    lib.isc_cancel_blob(StatusVector(), &blob);
+                }
                 Call(result, true);
             }
         }
@@ -1905,12 +1900,9 @@ void TFIBQuery::ExecuteImmediate()
 {
     TRunStateGuard guard(FQueryRunState, qrsInExecute);
     beforeExecute();
-    if (FProcessedSQL.isEmpty() || FMacroChanged) {
+    if (FProcessedSQL.isEmpty() || FMacroChanged)
         rebuildServerText();
-        applyCodePage();
-    } else if (!FCodePageApplied) {
-        applyCodePage();
-    }
+    applyCodePage();
     writeStreamParams();
     const TFIBXSQLDA* input = chooseInputDescriptor();
     FreeHandle();
@@ -1956,13 +1948,13 @@ TFIBXSQLDA* TFIBQuery::Next()
         return nullptr;
     }
     // Closing makes client calls of its own: keep the fetch's status for the error.
-    ISC_STATUS_ARRAY status;
-    std::memcpy(status, StatusVector(), sizeof status);
-    try {
-        Close();
-    } catch (...) {
+    {
+        const TStatusKeeper failure;
+        try {
+            Close();
+        } catch (...) {
+        }
     }
-    std::memcpy(StatusVector(), status, sizeof status);
     RaiseStatusError(lib, this);
 }
 

@@ -332,9 +332,9 @@ public:
     isc_db_handle DBHandle() const;
     isc_tr_handle TRHandle() const;
     isc_stmt_handle Handle() const { return FHandle; }
-    // The check around every client call of the statement: restores the floating-point state,
-    // lets the transaction note the activity and, with RaiseError and ErrCode > 0, raises the
-    // client library error with the statement as raiser. Returns ErrCode.
+    // The check around every client call of the statement (the binding has already restored the
+    // floating-point state): lets the transaction note the activity and, with RaiseError and
+    // ErrCode > 0, raises the client library error with the statement as raiser. Returns ErrCode.
     ISC_STATUS Call(ISC_STATUS ErrCode, bool RaiseError);
 
     // ---- text

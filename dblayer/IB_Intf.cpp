@@ -192,12 +192,19 @@ F TIBClientLibrary::bound(F entryPoint, const char* name) const
 namespace {
 
 // Marks the binding busy for the lifetime of one client call, also when the call raises.
-class TBusyScope {
+// One client call: the busy flag is set while it runs, and afterwards the program's default
+// floating-point control state is restored (the client library may change it), for every call
+// the binding makes, whether a component's Call wrapper checks its result or not.
+class TCallScope {
 public:
-    explicit TBusyScope(std::atomic<unsigned char>& flag) : FFlag(flag) { FFlag.store(1, std::memory_order_relaxed); }
-    ~TBusyScope() { FFlag.store(0, std::memory_order_relaxed); }
-    TBusyScope(const TBusyScope&) = delete;
-    TBusyScope& operator=(const TBusyScope&) = delete;
+    explicit TCallScope(std::atomic<unsigned char>& flag) : FFlag(flag) { FFlag.store(1, std::memory_order_relaxed); }
+    ~TCallScope()
+    {
+        platform::restoreFloatingPointEnvironment();
+        FFlag.store(0, std::memory_order_relaxed);
+    }
+    TCallScope(const TCallScope&) = delete;
+    TCallScope& operator=(const TCallScope&) = delete;
 
 private:
     std::atomic<unsigned char>& FFlag;
@@ -208,7 +215,7 @@ private:
 template <class F, class... A>
 auto TIBClientLibrary::callBusy(F entryPoint, A... args)
 {
-    TBusyScope busy(FBusy);
+    TCallScope call(FBusy);
     return entryPoint(args...);
 }
 

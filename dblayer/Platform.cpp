@@ -139,9 +139,6 @@ quint32 libraryVersion(const QString& name)
 
 // ---------------------------------------------------------------- floating point
 
-QString defaultClientLibraryName() { return QStringLiteral("libfbclient.so.2"); }
-QString secondClientLibraryName() { return QStringLiteral("libgds.so.0"); }
-
 #if defined(__i386__) || defined(__x86_64__)
 namespace {
 

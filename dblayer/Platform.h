@@ -37,11 +37,6 @@ QString libraryFilePath(const QString& name);
 // read or carries no version. Never fails otherwise.
 quint32 libraryVersion(const QString& name);
 
-// The client library file a connection loads unless told otherwise ("fbclient.dll" on Windows),
-// and the older second candidate ("gds32.dll" on Windows).
-QString defaultClientLibraryName();
-QString secondClientLibraryName();
-
 // Puts the floating-point unit back into the program's default state (extended precision,
 // exceptions masked); client libraries may change it while loading or during calls.
 void restoreFloatingPointEnvironment();

@@ -4,6 +4,7 @@
 #include "NamePath.h"
 
 #include <array>
+#include <cstring>
 #include <mutex>
 
 // ---------------------------------------------------------------- Exception
@@ -47,6 +48,10 @@ void setErrorMessageParts(int parts)
 }
 
 ISC_STATUS* StatusVector() { return tStatusVector; }
+
+TStatusKeeper::TStatusKeeper() { std::memcpy(FSaved, tStatusVector, sizeof FSaved); }
+
+TStatusKeeper::~TStatusKeeper() { std::memcpy(tStatusVector, FSaved, sizeof FSaved); }
 
 // ---------------------------------------------------------------- EFIBError
 

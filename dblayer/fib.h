@@ -174,6 +174,20 @@ enum TClientErrorCode : int {
 // ---- Status vector of the calling thread; pass it to every client call.
 ISC_STATUS* StatusVector();
 
+// Keeps the calling thread's status vector across clean-up calls made after a failure (closing
+// a blob or a cursor), so that the failure's own status is the one raised afterwards: saved at
+// construction, put back at destruction.
+class TStatusKeeper {
+public:
+    TStatusKeeper();
+    ~TStatusKeeper();
+    TStatusKeeper(const TStatusKeeper&) = delete;
+    TStatusKeeper& operator=(const TStatusKeeper&) = delete;
+
+private:
+    ISC_STATUS_ARRAY FSaved;
+};
+
 // Raises the EFIBInterBaseError for the failure in the calling thread's status vector,
 // interpreted through lib; Sender's name path heads the message. Call it on the thread that
 // made the failed call, before that thread makes another client call.

@@ -2,7 +2,6 @@
 
 #include "FIBQuery.h"
 
-#include <QTimer>
 
 // ================================================================ TpFIBDatabase
 
@@ -30,21 +29,9 @@ void TpFIBDatabase::Open(bool RaiseExceptionOnConnectError)
     TFIBDatabase::Open(RaiseExceptionOnConnectError);
 }
 
-int TpFIBDatabase::WaitForRestoreConnect() const
-{
-    return FRestoreConnectTimer ? FRestoreConnectTimer->interval() : 0;
-}
+int TpFIBDatabase::WaitForRestoreConnect() const { return FWaitForRestoreConnect; }
 
-void TpFIBDatabase::setWaitForRestoreConnect(int value)
-{
-    if (value == 0) {
-        FRestoreConnectTimer.reset();
-        return;
-    }
-    if (!FRestoreConnectTimer)
-        FRestoreConnectTimer = std::make_unique<QTimer>();
-    FRestoreConnectTimer->setInterval(value);
-}
+void TpFIBDatabase::setWaitForRestoreConnect(int value) { FWaitForRestoreConnect = value; }
 
 // ================================================================ TpFIBTransaction
 

@@ -37,7 +37,7 @@ public:
     TEndTransactionEvent AfterEndTransaction;
 
 private:
-    std::unique_ptr<QTimer> FRestoreConnectTimer;
+    int FWaitForRestoreConnect = 0;  // milliseconds
 };
 
 class TpFIBTransaction : public TFIBTransaction {
