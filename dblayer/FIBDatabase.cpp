@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <limits>
 #include <mutex>
+#include <optional>
 
 TLoginDialogProc LoginDialogProc = nullptr;
 
@@ -106,17 +107,15 @@ double dateTimeToDays(const QDateTime& value)
     return static_cast<double>(epoch.daysTo(value.date())) + value.time().msecsSinceStartOfDay() / 86400000.0;
 }
 
-// Little-endian integer of 1 to 4 bytes, as the client library's info answers carry them.
-int littleEndian(const char* bytes, int length)
+// The integer of an info answer's item: its 2-byte length at answer[1], the value after it.
+// Values wider than 32 bits (attachment ids can be) are read as their low 32 bits; nullopt when
+// the length is outside 1..8.
+std::optional<int> infoItemInteger(IIBClientLibrary& lib, const char* answer)
 {
-    quint32 value = 0;
-    for (int i = 0; i < length && i < 4; ++i)
-        value |= static_cast<quint32>(static_cast<unsigned char>(bytes[i])) << (8 * i);
-    if (length == 2)
-        return static_cast<qint16>(value);
-    if (length == 1)
-        return static_cast<qint8>(value);
-    return static_cast<qint32>(value);
+    const short length = static_cast<short>(lib.isc_vax_integer(answer + 1, 2));
+    if (length < 1 || length > 8)
+        return std::nullopt;
+    return static_cast<int>(lib.isc_portable_integer(reinterpret_cast<const ISC_UCHAR*>(answer + 3), length));
 }
 
 enum TTPBTreatment { tpbPlain, tpbValue, tpbUnsupported, tpbCode21 };
@@ -400,15 +399,7 @@ bool TFIBDatabase::RunLoginPrompt()
         throw Exception(QStringLiteral("Unable to find Database login dialog. ") +
                         QStringLiteral("Please, add FIBDBLoginDlg into USES statement of your project."));
     static const std::array<const char*, 3> kNames = {"user_name", "password", "sql_role_name"};
-    std::array<QString, 3> values;
-    for (size_t i = 0; i < kNames.size(); ++i) {
-        const int index = IndexOfDBConst(QString::fromLatin1(kNames[i]));
-        if (index >= 0) {
-            const QString& line = (*FDBParams)[index];
-            const qsizetype eq = line.indexOf(QLatin1Char('='));
-            values[i] = eq < 0 ? QString() : line.mid(eq + 1);
-        }
-    }
+    std::array<QString, 3> values = {FConnectParams->UserName(), FConnectParams->Password(), FConnectParams->RoleName()};
     const bool confirmed = LoginDialogProc(DBName(), values[0], values[1], values[2]);
     if (confirmed) {
         for (size_t i = 0; i < kNames.size(); ++i) {
@@ -472,11 +463,7 @@ int TFIBDatabase::DBInfoInteger(char item, int defaultValue)
          true);
     if (buffer[0] != item)
         return defaultValue;
-    // Values wider than 32 bits (attachment ids can be) are read as their low 32 bits.
-    const int length = littleEndian(buffer + 1, 2);
-    if (length < 1 || length > 8)
-        return defaultValue;
-    return littleEndian(buffer + 3, length);
+    return infoItemInteger(*FClientLibrary, buffer).value_or(defaultValue);
 }
 
 QByteArray TFIBDatabase::DBInfoString(char item, int bufferSize)
@@ -1010,7 +997,7 @@ int TFIBTransaction::TransactionID()
     Call(ClientLibrary().isc_transaction_info(StatusVector(), &FHandle, sizeof(items), items, sizeof(buffer), buffer),
          true);
     if (buffer[0] == static_cast<char>(isc_info_tra_id))
-        FTransactionID = littleEndian(buffer + 3, 4);
+        FTransactionID = infoItemInteger(ClientLibrary(), buffer).value_or(0);
     return FTransactionID;
 }
 
