@@ -3,6 +3,7 @@
 // client binding (CREATE DATABASE by execute-immediate), dropped on destruction.
 
 #include "IB_Intf.h"
+#include "Raised.h"
 #include "TestEnv.h"
 
 #include <QString>
@@ -11,18 +12,7 @@
 
 class TFIBDatabase;
 
-// The message of the exception of class E that f raises; a test failure and "" when none.
-template <class E, class F>
-QString messageOf(F&& f)
-{
-    try {
-        f();
-    } catch (const E& e) {
-        return e.Message();
-    }
-    ADD_FAILURE() << "no exception raised";
-    return {};
-}
+using testsupport::messageOf;
 
 // Sets up a connection as the tool's are: the test client library, dialect 3, the lines
 // lc_ctype=UTF8 and user_name, and the given password (none when empty).

@@ -1,5 +1,6 @@
 #include "ExportFixture.h"
 
+#include "Raised.h"
 #include "fib.h"
 
 namespace exporttest {
@@ -186,13 +187,8 @@ QStringList ExportTest::rows(const QString& select, const QVariantList& params)
 
 QString ExportTest::failure(const QString& select, const QVariantList& params)
 {
-    try {
-        db().query(select, params);
-    } catch (const EFIBError& e) {
-        // A failed statement leaves the transaction and its rows as they were.
-        return e.Message();
-    }
-    return {};
+    // A failed statement leaves the transaction and its rows as they were.
+    return testsupport::messageOf<EFIBError>([&] { db().query(select, params); });
 }
 
 }  // namespace exporttest

@@ -1,6 +1,7 @@
 // Statements against the real server: prepare, execute, cursors, data definition sent as written,
 // parameters of every type, row counts, errors and the retry hook.
 #include "FIBQuery.h"
+#include "Raised.h"
 #include "ScratchDatabase.h"
 #include "TestEnv.h"
 #include "fib.h"
@@ -68,17 +69,6 @@ protected:
         delete q;
     }
 
-    template <class E = EFIBClientError>
-    QString errorOf(const std::function<void()>& f)
-    {
-        try {
-            f();
-        } catch (const E& e) {
-            return e.Message();
-        }
-        return QStringLiteral("<nothing raised>");
-    }
-
     ScratchDatabase file{QStringLiteral("query")};
     QObject form;
     TpFIBDatabase* db = nullptr;
@@ -101,7 +91,7 @@ TEST_F(FIBQueryTest, VersionSelectLeavesTheFirstRowAndReReadsWithoutPreparing)
     EXPECT_EQ(ver->GetFields(3)->AsInteger(), 28);
     EXPECT_EQ(ver->FieldByName(QStringLiteral("ver_major"))->Name(), "VER_MAJOR");
     EXPECT_EQ(ver->RecordCount(), 1);
-    EXPECT_EQ(errorOf([&] { ver->GetFields(4); }), QStringLiteral("Field \"Field No: 4\" not found."));
+    EXPECT_EQ(messageOf<EFIBClientError>([&] { ver->GetFields(4); }), QStringLiteral("Field \"Field No: 4\" not found."));
     EXPECT_EQ(ver->Next(), nullptr);
     EXPECT_TRUE(ver->Eof());
 
@@ -117,7 +107,7 @@ TEST_F(FIBQueryTest, VersionSelectLeavesTheFirstRowAndReReadsWithoutPreparing)
     EXPECT_EQ(ver->GetFields(0)->AsInteger(), 3);
 
     // A text change while the cursor is open is refused; after Close it prepares anew.
-    EXPECT_EQ(errorOf([&] { ver->setSQLText(QStringLiteral("select 1 from RDB$DATABASE")); }),
+    EXPECT_EQ(messageOf<EFIBClientError>([&] { ver->setSQLText(QStringLiteral("select 1 from RDB$DATABASE")); }),
               QStringLiteral("Can't change sql text because MainForm.VerQuery dataset open."));
     ver->Close();
     ver->setSQLText(QStringLiteral("delete from VER"));
@@ -150,7 +140,7 @@ TEST_F(FIBQueryTest, ScaledIntegerAndTextColumnsReadAsIntegers)
     EXPECT_EQ(q->GetFields(2)->AsInt64(), 4294967301LL);
     EXPECT_EQ(q->GetFields(3)->AsString(), "23");
     EXPECT_EQ(q->GetFields(3)->AsInteger(), 23);
-    EXPECT_EQ(errorOf([&] { q->GetFields(4)->AsInteger(); }), QStringLiteral("Invalid data conversion."));
+    EXPECT_EQ(messageOf<EFIBClientError>([&] { q->GetFields(4)->AsInteger(); }), QStringLiteral("Invalid data conversion."));
     EXPECT_EQ(q->FieldName(5), "ID");
     EXPECT_EQ(q->FieldName(6), "ADD");  // the server's name for an unnamed sum
     ASSERT_NE(q->Next(), nullptr);
@@ -347,7 +337,7 @@ TEST_F(FIBQueryTest, RowCountsFollowTheStatementType)
 TEST_F(FIBQueryTest, ServerErrorsNameTheStatementAndKeepItPrepared)
 {
     TpFIBQuery* bad = query("Q7", QStringLiteral("select * from QT_MISSING"));
-    const QString message = errorOf<EFIBInterBaseError>([&] { bad->ExecQuery(); });
+    const QString message = messageOf<EFIBInterBaseError>([&] { bad->ExecQuery(); });
     EXPECT_TRUE(message.startsWith(QStringLiteral("MainForm.Q7:\r\n"))) << message.toStdString();
     EXPECT_TRUE(message.contains(QStringLiteral("QT_MISSING"))) << message.toStdString();
     EXPECT_FALSE(bad->Prepared());
@@ -356,14 +346,14 @@ TEST_F(FIBQueryTest, ServerErrorsNameTheStatementAndKeepItPrepared)
     run(QStringLiteral("create table QT_U (ID integer not null primary key)"));
     TpFIBQuery* ins = query("Q8", QStringLiteral("insert into QT_U values (1)"));
     ins->ExecQuery();
-    EXPECT_TRUE(errorOf<EFIBInterBaseError>([&] { ins->ExecQuery(); }).contains(QStringLiteral("PRIMARY")));
+    EXPECT_TRUE(messageOf<EFIBInterBaseError>([&] { ins->ExecQuery(); }).contains(QStringLiteral("PRIMARY")));
     EXPECT_TRUE(ins->Prepared());
     EXPECT_TRUE(tr->Active());
 
     TpFIBQuery* blank = query("Q9", QStringLiteral("   "));
-    EXPECT_EQ(errorOf([&] { blank->ExecQuery(); }), QStringLiteral("Can't Prepare , because  query is empty"));
+    EXPECT_EQ(messageOf<EFIBClientError>([&] { blank->ExecQuery(); }), QStringLiteral("Can't Prepare , because  query is empty"));
     bad->setSQLText(QStringLiteral("select * from QT_MISSING"));
-    EXPECT_EQ(errorOf([&] { bad->CheckValidStatement(); }), QStringLiteral("MainForm.Q7:Invalid statement handle."));
+    EXPECT_EQ(messageOf<EFIBClientError>([&] { bad->CheckValidStatement(); }), QStringLiteral("MainForm.Q7:Invalid statement handle."));
     TpFIBQuery* ok = query("Q10", QStringLiteral("select * from QT_U"));
     EXPECT_NO_THROW(ok->CheckValidStatement());
 }

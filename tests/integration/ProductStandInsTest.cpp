@@ -2,7 +2,9 @@
 // database): the ones that work, the ones that only record their calls, and the script's
 // procedures installed over them.
 
+#include "Raised.h"
 #include "ScratchDatabase.h"
+#include "ScriptTestSupport.h"
 #include "TestSession.h"
 #include "fib.h"
 
@@ -16,21 +18,10 @@ namespace {
 
 QString failureOf(TestSession& s, const QString& sql, const QVariantList& params = {})
 {
-    try {
-        s.execute(sql, params);
-    } catch (const EFIBInterBaseError& e) {
-        return e.Message();
-    }
-    return QStringLiteral("<no error>");
+    return testsupport::messageOf<EFIBInterBaseError>([&] { s.execute(sql, params); });
 }
 
-QStringList calls(TestSession& s)
-{
-    QStringList result;
-    for (const QVariantList& row : s.query(QStringLiteral("SELECT PROC_NAME, ARGS FROM CALL_LOG ORDER BY LOG_ID")))
-        result << row[0].toString() + "(" + row[1].toString() + ")";
-    return result;
-}
+QStringList calls(TestSession& s) { return testsupport::callLog(s); }
 
 }  // namespace
 

@@ -2,6 +2,7 @@
 // A fixture for tests of the update script's statements: a fresh stand-in product database per
 // test, one session on it, and the script's texts installed as the run sends them.
 
+#include "Raised.h"
 #include "ScratchDatabase.h"
 #include "TestSession.h"
 #include "fib.h"
@@ -13,14 +14,16 @@
 namespace testsupport {
 
 // The message of the server error the call raises; empty when it raises none.
-inline QString serverErrorOf(const std::function<void()>& call)
+inline QString serverErrorOf(const std::function<void()>& call) { return messageOf<EFIBInterBaseError>(call); }
+
+// The stand-ins' calls recorded in CALL_LOG after the given log id, as "NAME(args)", in order.
+inline QStringList callLog(TestSession& session, qlonglong after = 0)
 {
-    try {
-        call();
-    } catch (const EFIBInterBaseError& e) {
-        return e.Message();
-    }
-    return {};
+    QStringList calls;
+    for (const QVariantList& row :
+         session.query(QStringLiteral("SELECT PROC_NAME, ARGS FROM CALL_LOG WHERE LOG_ID > ? ORDER BY LOG_ID"), {after}))
+        calls << row[0].toString() + "(" + row[1].toString() + ")";
+    return calls;
 }
 
 class ScriptDatabaseTest : public ::testing::Test {

@@ -1,5 +1,7 @@
 #include "ValAddAfterFixture.h"
 
+#include "ScriptTestSupport.h"
+
 #include "fib.h"
 
 #include <algorithm>
@@ -49,14 +51,7 @@ Result ValAddAfterTest::call(qlonglong param, qlonglong obj, const QVariant& val
     return {rows[0].value(0), rows[0].value(1)};
 }
 
-QStringList ValAddAfterTest::calls()
-{
-    QStringList result;
-    for (const QVariantList& row :
-         FSession->query("SELECT PROC_NAME, ARGS FROM CALL_LOG WHERE LOG_ID > ? ORDER BY LOG_ID", {FLogStart}))
-        result << row[0].toString() + "(" + row[1].toString() + ")";
-    return result;
-}
+QStringList ValAddAfterTest::calls() { return testsupport::callLog(*FSession, FLogStart); }
 
 QStringList ValAddAfterTest::callsOf(const QString& procedure)
 {

@@ -1,6 +1,7 @@
 // The statement's text handling that needs no server: parameter lists, macros, the text sent,
 // and the checks made before any client call.
 #include "FIBQuery.h"
+#include "Raised.h"
 #include "fib.h"
 #include "pFIBQuery.h"
 #include "ScriptCatalogue.h"
@@ -21,15 +22,7 @@ struct Form {
     }
 };
 
-QString clientErrorOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const EFIBClientError& e) {
-        return e.Message();
-    }
-    return QStringLiteral("<nothing raised>");
-}
+QString clientErrorOf(const std::function<void()>& f) { return testsupport::messageOf<EFIBClientError>(f); }
 
 }  // namespace
 

@@ -1,6 +1,7 @@
 // The binding and the status interpretation against the stand-in client libraries of
 // tests/fakeclient, which export only part of the client's entry points.
 #include "IB_Intf.h"
+#include "Raised.h"
 #include "Platform.h"
 #include "fib.h"
 
@@ -10,6 +11,8 @@
 #include <cfenv>
 
 namespace {
+
+using testsupport::messageOf;
 
 const QString kClient5 = QStringLiteral(PATCHWREN_FAKE_CLIENT5);
 const QString kClient6 = QStringLiteral(PATCHWREN_FAKE_CLIENT6);
@@ -32,17 +35,6 @@ void setSqlMessage(const QString& library, const char* message)
     ASSERT_NE(set, nullptr);
     set(message);
     platform::unloadLibrary(handle);
-}
-
-template <class E, class F>
-QString messageOf(F call)
-{
-    try {
-        call();
-    } catch (const E& e) {
-        return e.Message();
-    }
-    return QStringLiteral("<nothing raised>");
 }
 
 EFIBInterBaseError statusError(IIBClientLibrary& lib, const QObject* sender)

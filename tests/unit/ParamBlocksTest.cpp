@@ -1,4 +1,5 @@
 #include "FIBDatabase.h"
+#include "Raised.h"
 #include "fib.h"
 #include "pFIBProps.h"
 
@@ -35,12 +36,8 @@ QByteArray bytes(std::initializer_list<int> values)
 template <class F>
 std::pair<int, QString> clientError(F&& f)
 {
-    try {
-        f();
-    } catch (const EFIBClientError& e) {
-        return {e.SQLCode(), e.Message()};
-    }
-    return {-100, QString()};
+    const std::optional<EFIBClientError> e = testsupport::raised<EFIBClientError>(std::forward<F>(f));
+    return e ? std::pair{e->SQLCode(), e->Message()} : std::pair{-100, QString()};
 }
 
 // The same as "<code> <message>", for a TPB built from the lines.
