@@ -27,9 +27,12 @@
 #include <memory>
 #include <optional>
 
-using testsupport::MessageBoxReading;
 using testsupport::ModalAnswer;
 using testsupport::ScratchDatabase;
+using runfaults::kProcedures;
+using runfaults::LoginAnswer;
+using runfaults::Press;
+using runfaults::RunWindow;
 using runfaults::scriptTraces;
 using testsupport::TestSession;
 
@@ -39,100 +42,6 @@ const QString kSuccess = QStringLiteral("Обновление успешно у�
 const QString kTooNew = QStringLiteral("Версия Тарвелл не соответствует требуемой");
 const QString kTooNewBuild = QStringLiteral("Версия Тарвелл не соответствует требуемой (не старше 3.23.11.28)");
 const QString kRepeated = QStringLiteral("Учебный период не должен повторяться в списке");
-
-// The procedures the script installs, by the component whose text creates them.
-const QList<std::pair<QString, QString>> kProcedures = {
-    {"Q1", "DC_MS_CLASSES_PERIODS"}, {"Q3", "DC_MS_YMARKS"},      {"Q5", "PERIOD_VERIFY"},
-    {"Q6", "VAL_ADD_AFTER"},         {"Q7", "DC_MS_PMARKS"},      {"Q8", "FIX_PERIOD_FIELDS"},
-    {"Q11", "CJ2022_DO2_LINKS"}};
-
-bool normalCursor()
-{
-    const QCursor* cursor = QGuiApplication::overrideCursor();
-    return !cursor || cursor->shape() == Qt::ArrowCursor;
-}
-
-struct LoginAnswer {
-    bool confirm = true;
-    QString password = testsupport::testPassword();
-    std::optional<QString> user;  // replaces the prefilled user name when set
-
-    static LoginAnswer cancel()
-    {
-        LoginAnswer a;
-        a.confirm = false;
-        return a;
-    }
-    static LoginAnswer as(const QString& user, const QString& password = testsupport::testPassword())
-    {
-        LoginAnswer a;
-        a.user = user;
-        a.password = password;
-        return a;
-    }
-};
-
-// What one press of the apply button showed.
-struct Press {
-    bool loginShown = false;
-    QString loginDbName, loginUser, loginRole;
-    bool loginPasswordEmpty = false;
-    bool normalCursorAtLogin = false;
-    bool boxShown = false;
-    bool normalCursorAtBox = false;
-    MessageBoxReading box;
-};
-
-// The window with its path editor; each press answers the login dialog, then reads the box.
-class RunWindow {
-public:
-    RunWindow() { form.show(); }
-
-    template <class T>
-    T* component(const char* name) { return form.findChild<T*>(QLatin1String(name)); }
-
-    Press press(const QString& path, const LoginAnswer& login = {})
-    {
-        form.edPath()->setText(path);
-        Press p;
-        std::unique_ptr<ModalAnswer> boxAnswer;
-        const auto readBox = [&p](QWidget* modal) {
-            p.boxShown = qobject_cast<QMessageBox*>(modal) != nullptr;
-            p.normalCursorAtBox = normalCursor();
-            testsupport::readMessageBox(p.box)(modal);
-        };
-        ModalAnswer first([&](QWidget* modal) {
-            auto* dialog = qobject_cast<TfrmFIBDBLoginDlg*>(modal);
-            if (!dialog) {
-                readBox(modal);
-                return;
-            }
-            p.loginShown = true;
-            p.normalCursorAtLogin = normalCursor();
-            p.loginDbName = dialog->findChild<QLabel*>("lbDBName")->text();
-            auto* user = dialog->findChild<QLineEdit*>("EdUserName");
-            auto* password = dialog->findChild<QLineEdit*>("EdPassword");
-            p.loginUser = user->text();
-            p.loginRole = dialog->findChild<QLineEdit*>("EdRole")->text();
-            p.loginPasswordEmpty = password->text().isEmpty();
-            if (login.user)
-                user->setText(*login.user);
-            password->setText(login.password);
-            boxAnswer = std::make_unique<ModalAnswer>(readBox);
-            dialog->findChild<QPushButton*>(login.confirm ? "Button1" : "Button2")->click();
-        });
-        QTest::mouseClick(form.Button1(), Qt::LeftButton);
-        return p;
-    }
-
-    TMainForm form;
-};
-
-QList<QVariantList> rows(const QString& database, const QString& sql)
-{
-    TestSession session(database);
-    return session.query(sql);
-}
 
 // The run's stored procedures hold exactly the texts of script/ (the source the server keeps
 // is the text after AS).
@@ -174,15 +83,9 @@ void expectSuccess(const Press& p, RunWindow& w)
 // A failed press: the error box with text, and the window ready for the next press.
 void expectError(const Press& p, RunWindow& w, const QString& text)
 {
-    EXPECT_TRUE(p.boxShown);
-    EXPECT_EQ(p.box.icon, QMessageBox::Critical);
-    EXPECT_EQ(p.box.title, ApplicationTitle());
+    runfaults::expectErrorAndUsableWindow(p, w);
     EXPECT_EQ(p.box.text, text);
     EXPECT_TRUE(p.normalCursorAtBox);
-    EXPECT_TRUE(w.form.Button1()->isEnabled());
-    EXPECT_FALSE(w.component<TpFIBDatabase>("DB1")->Connected());
-    EXPECT_FALSE(w.component<TpFIBDatabase>("DB2")->Connected());
-    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
 void setVersion(const QString& database, const QVariantList& version)
@@ -227,10 +130,10 @@ TEST(HotfixRunTest, RunThroughTheServerEndsOtherAttachmentsAndInstallsTheScript)
 
     EXPECT_ANY_THROW(other.scalar("SELECT COUNT(*) FROM RDB$DATABASE"));  // its attachment was ended
     expectScriptInstalled(db.serverName());
-    EXPECT_EQ(rows(db.serverName(), "SELECT COUNT(*) FROM PERSON_MOVEMENTS WHERE DATE_IN > '2023-08-25' AND"
-                                    " DATE_DEL IS NULL AND GROUP_TYPE_ID = 9 AND DATE_MODIFY < DATEADD(-10 MINUTE"
-                                    " TO CURRENT_TIMESTAMP)"),
-              (QList<QVariantList>{{qlonglong(0)}}));
+    EXPECT_EQ(TestSession(db.serverName())
+                  .scalar("SELECT COUNT(*) FROM PERSON_MOVEMENTS WHERE DATE_IN > '2023-08-25' AND DATE_DEL IS NULL"
+                          " AND GROUP_TYPE_ID = 9 AND DATE_MODIFY < DATEADD(-10 MINUTE TO CURRENT_TIMESTAMP)"),
+              QVariant(qlonglong(0)));
 
     // The script may be applied again, from a new start of the program.
     RunWindow again;

@@ -10,7 +10,9 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QCursor>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -34,11 +36,31 @@ using testsupport::TestSession;
 
 namespace runfaults {
 
+const QList<std::pair<QString, QString>> kProcedures = {
+    {"Q1", "DC_MS_CLASSES_PERIODS"}, {"Q3", "DC_MS_YMARKS"},      {"Q5", "PERIOD_VERIFY"},
+    {"Q6", "VAL_ADD_AFTER"},         {"Q7", "DC_MS_PMARKS"},      {"Q8", "FIX_PERIOD_FIELDS"},
+    {"Q11", "CJ2022_DO2_LINKS"}};
+
 namespace {
 
 // Polls for a modal widget for up to a minute of event processing; the GUI thread is blocked
 // while a statement runs, so only time spent in event loops counts.
 constexpr int kTries = 6000;
+
+bool normalCursor()
+{
+    const QCursor* cursor = QGuiApplication::overrideCursor();
+    return !cursor || cursor->shape() == Qt::ArrowCursor;
+}
+
+// The installed procedures' names quoted for an IN list.
+QStringList quotedProcedureNames()
+{
+    QStringList names;
+    for (const auto& entry : kProcedures)
+        names << "'" + entry.second + "'";
+    return names;
+}
 
 QProcessEnvironment serverCredentials()
 {
@@ -109,17 +131,38 @@ bool listening()
 
 }  // namespace
 
+LoginAnswer LoginAnswer::cancel()
+{
+    LoginAnswer a;
+    a.confirm = false;
+    return a;
+}
+
+LoginAnswer LoginAnswer::as(const QString& user, const QString& password)
+{
+    LoginAnswer a;
+    a.user = user;
+    a.password = password;
+    return a;
+}
+
+LoginAnswer LoginAnswer::withPassword(const QString& password)
+{
+    LoginAnswer a;
+    a.password = password;
+    return a;
+}
+
 RunWindow::RunWindow() { form.show(); }
 
-Press RunWindow::press(const QString& path) { return press(path, testsupport::testPassword()); }
-
-Press RunWindow::press(const QString& path, const QString& password)
+Press RunWindow::press(const QString& path, const LoginAnswer& login)
 {
     form.edPath()->setText(path);
     Press p;
     std::unique_ptr<ModalAnswer> boxAnswer;
     const auto readBox = [&p](QWidget* modal) {
         p.boxShown = qobject_cast<QMessageBox*>(modal) != nullptr;
+        p.normalCursorAtBox = normalCursor();
         testsupport::readMessageBox(p.box)(modal);
     };
     ModalAnswer first(
@@ -130,10 +173,17 @@ Press RunWindow::press(const QString& path, const QString& password)
                 return;
             }
             p.loginShown = true;
-            dialog->findChild<QLineEdit*>(QStringLiteral("EdUserName"))->setText(testsupport::testUser());
-            dialog->findChild<QLineEdit*>(QStringLiteral("EdPassword"))->setText(password);
+            p.normalCursorAtLogin = normalCursor();
+            p.loginDbName = dialog->findChild<QLabel*>(QStringLiteral("lbDBName"))->text();
+            auto* user = dialog->findChild<QLineEdit*>(QStringLiteral("EdUserName"));
+            auto* password = dialog->findChild<QLineEdit*>(QStringLiteral("EdPassword"));
+            p.loginUser = user->text();
+            p.loginRole = dialog->findChild<QLineEdit*>(QStringLiteral("EdRole"))->text();
+            p.loginPasswordEmpty = password->text().isEmpty();
+            user->setText(login.user.value_or(testsupport::testUser()));
+            password->setText(login.password);
             boxAnswer = std::make_unique<ModalAnswer>(readBox, kTries);
-            dialog->findChild<QPushButton*>(QStringLiteral("Button1"))->click();
+            dialog->findChild<QPushButton*>(login.confirm ? QStringLiteral("Button1") : QStringLiteral("Button2"))->click();
         },
         kTries);
     QTest::mouseClick(form.Button1(), Qt::LeftButton);
@@ -163,9 +213,8 @@ QStringList scriptTraces(const QString& database)
 {
     TestSession s(database);
     QList<QVariantList> traces = s.query(
-        "SELECT RDB$PROCEDURE_NAME, RDB$PROCEDURE_SOURCE FROM RDB$PROCEDURES WHERE RDB$PROCEDURE_NAME IN"
-        " ('DC_MS_CLASSES_PERIODS', 'DC_MS_YMARKS', 'PERIOD_VERIFY', 'VAL_ADD_AFTER', 'DC_MS_PMARKS',"
-        " 'FIX_PERIOD_FIELDS', 'CJ2022_DO2_LINKS') ORDER BY 1");
+        "SELECT RDB$PROCEDURE_NAME, RDB$PROCEDURE_SOURCE FROM RDB$PROCEDURES WHERE RDB$PROCEDURE_NAME IN ("
+        + quotedProcedureNames().join(", ") + ") ORDER BY 1");
     traces += s.query("SELECT * FROM PARAMS WHERE PARAM_ID = 1171");
     traces += s.query("SELECT OBJ_ID, LISTVAL_ID, IS_DEL FROM VALL WHERE PARAM_ID = 1171 ORDER BY 1, 2, 3");
     traces += s.query("SELECT MOVEMENT_ID, DATE_MODIFY FROM PERSON_MOVEMENTS ORDER BY 1");

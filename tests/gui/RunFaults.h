@@ -6,30 +6,54 @@
 #include "MainUnit.h"
 #include "ModalAnswer.h"
 
+#include "TestEnv.h"
+
+#include <QList>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
+#include <optional>
+#include <utility>
 
 namespace runfaults {
 
-// What one press of the apply button showed. The box is the first modal widget after the login
-// dialog (or instead of it).
+// The procedures the script installs, by the component whose text creates them.
+extern const QList<std::pair<QString, QString>> kProcedures;
+
+// How the login dialog is answered: confirmed with the password, the prefilled user name kept
+// unless one is given; or cancelled.
+struct LoginAnswer {
+    bool confirm = true;
+    QString password = testsupport::testPassword();
+    std::optional<QString> user;
+
+    static LoginAnswer cancel();
+    static LoginAnswer as(const QString& user, const QString& password = testsupport::testPassword());
+    static LoginAnswer withPassword(const QString& password);
+};
+
+// What one press of the apply button showed: the login dialog as it came up, and the box, the
+// first modal widget after the login dialog (or instead of it).
 struct Press {
     bool loginShown = false;
+    QString loginDbName, loginUser, loginRole;
+    bool loginPasswordEmpty = false;
+    bool normalCursorAtLogin = false;
     bool boxShown = false;
+    bool normalCursorAtBox = false;
     testsupport::MessageBoxReading box;
 };
 
 // The main window; press() types the path, clicks the apply button, answers the login dialog
-// with the test user and the given password, and reads the box that ends the run.
+// and reads the box that ends the run.
 class RunWindow {
 public:
     RunWindow();
     template <class T>
     T* component(const char* name) { return form.findChild<T*>(QLatin1String(name)); }
-    Press press(const QString& path, const QString& password);
-    Press press(const QString& path);  // with the test password
+    Press press(const QString& path, const LoginAnswer& login = {});
+    Press press(const QString& path, const QString& password) { return press(path, LoginAnswer::withPassword(password)); }
 
     TMainForm form;
 };
