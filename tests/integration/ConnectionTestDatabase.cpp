@@ -1,6 +1,7 @@
 #include "ConnectionTestDatabase.h"
 
 #include "FIBDatabase.h"
+#include "pFIBDatabase.h"
 #include "fib.h"
 
 #include <QByteArray>
@@ -27,6 +28,14 @@ void setUpConnection(TFIBDatabase& db, const QString& dbName, const QString& pas
     db.setSQLDialect(3);
     db.setDBParams({QStringLiteral("lc_ctype=UTF8"), QStringLiteral("user_name=") + testsupport::testUser()});
     db.ConnectParams()->setPassword(password);
+}
+
+FormConnection::FormConnection(const QString& dbName, const QString& password)
+{
+    form.setObjectName(QStringLiteral("MainForm"));
+    db = new TpFIBDatabase(&form);
+    db->setObjectName(QStringLiteral("DB"));
+    setUpConnection(*db, dbName, password);
 }
 
 ConnectionTestDatabase::ConnectionTestDatabase(const QString& tag, bool remote, int dialect)

@@ -6,17 +6,26 @@
 #include "Raised.h"
 #include "TestEnv.h"
 
+#include <QObject>
 #include <QString>
 
 #include <gtest/gtest.h>
 
 class TFIBDatabase;
+class TpFIBDatabase;
 
 using testsupport::messageOf;
 
 // Sets up a connection as the tool's are: the test client library, dialect 3, the lines
 // lc_ctype=UTF8 and user_name, and the given password (none when empty).
 void setUpConnection(TFIBDatabase& db, const QString& dbName, const QString& password);
+
+// A connection named DB on a form named MainForm, set up as the tool's connections are.
+struct FormConnection {
+    explicit FormConnection(const QString& dbName, const QString& password = testsupport::testPassword());
+    QObject form;
+    TpFIBDatabase* db;
+};
 
 class ConnectionTestDatabase {
 public:

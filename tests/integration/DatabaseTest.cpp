@@ -12,19 +12,7 @@ using namespace testsupport;
 
 namespace {
 
-// A connection on a form named MainForm, set up as the tool's connections are.
-struct Connection {
-    QObject form;
-    TpFIBDatabase* db;
-
-    explicit Connection(const QString& dbName, const QString& password = testPassword())
-    {
-        form.setObjectName(QStringLiteral("MainForm"));
-        db = new TpFIBDatabase(&form);
-        db->setObjectName(QStringLiteral("DB"));
-        setUpConnection(*db, dbName, password);
-    }
-};
+using Connection = FormConnection;
 
 template <class E, class F>
 E expectThrow(F&& f)

@@ -49,10 +49,7 @@ protected:
                 QStringLiteral("Для ПЕРВОКЛАССНИКОВ"));
     }
 
-    QString call(const QString& columns, const QString& args = QStringLiteral("null"))
-    {
-        return QStringLiteral("select %1 from DC_MS_CLASSES_PERIODS(%2)").arg(columns, args);
-    }
+    QString call(const QString& columns, const QString& args = QStringLiteral("null")) { return select("DC_MS_CLASSES_PERIODS", columns, args); }
 };
 
 TEST_F(ExportClassesPeriodsTest, CurrentYearGivesItsPeriodsThenTheStudyStretchesBetweenHolidays)

@@ -7,21 +7,19 @@ namespace exporttest {
 
 QDateTime at(int y, int m, int d, int hh, int mm) { return QDateTime(QDate(y, m, d), QTime(hh, mm)); }
 
-void ExportTest::SetUp()
+ExportTest::ExportTest()
+    : scratch(QStringLiteral("export_") +
+              QString::fromLatin1(::testing::UnitTest::GetInstance()->current_test_info()->name()).left(20)),
+      session(scratch.serverName())
 {
-    const QString tag = QString::fromLatin1(
-        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    scratch = std::make_unique<testsupport::ScratchDatabase>(QStringLiteral("export_") + tag.left(20));
-    session = std::make_unique<testsupport::TestSession>(scratch->serverName());
     for (const char* component : {"Q1", "Q3", "Q7"})
-        session->executeScript(QString::fromLatin1(component));
-    session->commit();
+        session.executeScript(QString::fromLatin1(component));
+    session.commit();
 }
 
-void ExportTest::TearDown()
+QString ExportTest::select(const QString& procedure, const QString& columns, const QString& args)
 {
-    session.reset();
-    scratch.reset();
+    return QStringLiteral("select %1 from %2(%3)").arg(columns, procedure, args);
 }
 
 void ExportTest::link(qlonglong obj, const QVariant& parent, int objType, const QVariant& parentType,

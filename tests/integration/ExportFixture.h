@@ -14,8 +14,6 @@
 #include <QVariant>
 #include <gtest/gtest.h>
 
-#include <memory>
-
 namespace exporttest {
 
 // A value that is "no value": NULL in a column, an open end, a missing stamp.
@@ -25,10 +23,11 @@ QDateTime at(int y, int m, int d, int hh = 0, int mm = 0);
 
 class ExportTest : public ::testing::Test {
 protected:
-    void SetUp() override;
-    void TearDown() override;
+    ExportTest();  // a fresh database named after the test, the three exports installed
 
-    testsupport::TestSession& db() { return *session; }
+    testsupport::TestSession& db() { return session; }
+    // "select <columns> from <procedure>(<args>)"
+    static QString select(const QString& procedure, const QString& columns, const QString& args = QStringLiteral("null"));
 
     // Object tree and objects.
     void link(qlonglong obj, const QVariant& parent, int objType, const QVariant& parentType,
@@ -94,8 +93,8 @@ protected:
     QString failure(const QString& select, const QVariantList& params = {});
 
 private:
-    std::unique_ptr<testsupport::ScratchDatabase> scratch;
-    std::unique_ptr<testsupport::TestSession> session;
+    testsupport::ScratchDatabase scratch;
+    testsupport::TestSession session;
 };
 
 }  // namespace exporttest

@@ -63,10 +63,7 @@ protected:
         column(id + 10000, id, 3002);
     }
 
-    static QString call(const QString& columns, const QString& args = QStringLiteral("null"))
-    {
-        return QStringLiteral("select %1 from DC_MS_PMARKS(%2)").arg(columns, args);
-    }
+    static QString call(const QString& columns, const QString& args = QStringLiteral("null")) { return select("DC_MS_PMARKS", columns, args); }
 };
 
 TEST_F(ExportPeriodMarksTest, MarkValuesAndForecastsGiveFactsScalesAndPlans)

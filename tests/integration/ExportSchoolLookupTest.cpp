@@ -15,7 +15,7 @@ protected:
         const std::pair<const char*, const char*> exports[] = {
             {"Q1", "DC_MS_CLASSES_PERIODS"}, {"Q3", "DC_MS_YMARKS"}, {"Q7", "DC_MS_PMARKS"}};
         for (const auto& [component, procedure] : exports) {
-            const QString message = failure(QStringLiteral("select * from %1(null)").arg(procedure));
+            const QString message = failure(select(procedure, "*"));
             if (message.contains(QStringLiteral("Объект школы не найден")))
                 result << component;
             else

@@ -48,7 +48,7 @@ TEST_F(ExportStudentSelectionTest, EachExportSelectsItsOwnStudents)
     valm(1, 1003, 2019, 7001, 3002, 3017);  // the 2019 archive year of the long-standing student
 
     const auto students_of = [this](const char* procedure) {
-        return rows(QStringLiteral("select distinct STUDENT_ID from %1(null) order by 1").arg(procedure));
+        return rows(select(procedure, "distinct STUDENT_ID") + " order by 1");
     };
     EXPECT_EQ(students_of("DC_MS_CLASSES_PERIODS"), QStringList({"s1001", "s1002", "s1003"}));
     EXPECT_EQ(students_of("DC_MS_YMARKS"), QStringList({"s1001", "s1003"}));

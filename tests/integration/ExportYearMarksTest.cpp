@@ -32,10 +32,7 @@ protected:
         movement({.person = id, .group = 500, .in = QDate(2023, 9, 1), .stage = stageValue(5)});
     }
 
-    static QString call(const QString& columns, const QString& args = QStringLiteral("null"))
-    {
-        return QStringLiteral("select %1 from DC_MS_YMARKS(%2)").arg(columns, args);
-    }
+    static QString call(const QString& columns, const QString& args = QStringLiteral("null")) { return select("DC_MS_YMARKS", columns, args); }
 };
 
 TEST_F(ExportYearMarksTest, MarkValuesGiveFactsAndScales)

@@ -1,5 +1,6 @@
 // Statements against the real server: prepare, execute, cursors, data definition sent as written,
 // parameters of every type, row counts, errors and the retry hook.
+#include "ConnectionTestDatabase.h"
 #include "FIBQuery.h"
 #include "Raised.h"
 #include "ScratchDatabase.h"
@@ -30,11 +31,7 @@ protected:
         form.setObjectName(QStringLiteral("MainForm"));
         db = new TpFIBDatabase(&form);
         db->setObjectName(QStringLiteral("DB1"));
-        db->setLibraryName(clientLibraryName());
-        db->setDBName(file.serverName());
-        db->setSQLDialect(3);
-        db->setDBParams({QStringLiteral("lc_ctype=UTF8"), QStringLiteral("user_name=") + testUser()});
-        db->ConnectParams()->setPassword(testPassword());
+        setUpConnection(*db, file.serverName(), testPassword());
         tr = new TpFIBTransaction(&form);
         tr->setObjectName(QStringLiteral("Tr1"));
         tr->setDefaultDatabase(db);

@@ -12,19 +12,14 @@ using namespace testsupport;
 
 namespace {
 
-struct Session {
-    QObject form;
-    TpFIBDatabase* db;
+// The connection with its default transaction named Tr, attached.
+struct Session : FormConnection {
     TpFIBTransaction* tr;
 
-    explicit Session(const ConnectionTestDatabase& file)
+    explicit Session(const ConnectionTestDatabase& file) : FormConnection(file.name())
     {
-        form.setObjectName(QStringLiteral("MainForm"));
-        db = new TpFIBDatabase(&form);
-        db->setObjectName(QStringLiteral("DB"));
         tr = new TpFIBTransaction(&form);
         tr->setObjectName(QStringLiteral("Tr"));
-        setUpConnection(*db, file.name(), testPassword());
         db->setDefaultTransaction(tr);
         db->Open();
     }
