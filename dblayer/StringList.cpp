@@ -117,15 +117,16 @@ QString TStringList::Values(const QString& name) const
     return i < 0 ? QString() : ValueFromIndex(i);
 }
 
-void TStringList::setValues(const QString& name, const QString& value)
+void TStringList::setValues(const QString& name, const QString& value) { setValueAt(IndexOfName(name), name, value); }
+
+void TStringList::setValueAt(int index, const QString& name, const QString& value)
 {
-    const int i = IndexOfName(name);
     if (!value.isEmpty()) {
-        if (i < 0)
+        if (index < 0)
             Add(name + QLatin1Char('=') + value);
         else
-            setString(i, name + QLatin1Char('=') + value);
-    } else if (i >= 0) {
-        Delete(i);
+            setString(index, name + QLatin1Char('=') + value);
+    } else if (index >= 0) {
+        Delete(index);
     }
 }

@@ -44,6 +44,8 @@ public:
     QString Values(const QString& name) const;
     // Sets name=value, appending the line when absent; an empty value deletes the line.
     void setValues(const QString& name, const QString& value);
+    // The line at index (a new one when index < 0) becomes name=value; an empty value deletes it.
+    void setValueAt(int index, const QString& name, const QString& value);
 
     void BeginUpdate();
     void EndUpdate();

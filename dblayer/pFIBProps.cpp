@@ -181,26 +181,13 @@ QString GetDBParamByDPB(const TStringList& params, int code)
     if (name.isEmpty())
         return {};
     const int index = IndexOfDBConst(params, name);
-    if (index < 0)
-        return {};
-    const QString& line = params[index];
-    const qsizetype eq = line.indexOf(QLatin1Char('='));
-    return eq < 0 ? QString() : line.mid(eq + 1);
+    return index < 0 ? QString() : params.ValueFromIndex(index);
 }
 
 void SetDBParamByDPB(TStringList& params, int code, const QString& value)
 {
     const QString name = DPBConstName(code);
-    const int index = IndexOfDBConst(params, name);
-    if (!value.isEmpty()) {
-        const QString line = name + QLatin1Char('=') + value;
-        if (index < 0)
-            params.Add(line);
-        else
-            params.setString(index, line);
-    } else if (index >= 0) {
-        params.Delete(index);
-    }
+    params.setValueAt(IndexOfDBConst(params, name), name, value);
 }
 
 bool ReadParamLine(TStringList& params, int index, const char* prefix, TParamLine& line)
