@@ -59,19 +59,6 @@ TEST_F(TagRulesTest, GroupSpecialityRunsInCollegesOnly)
     EXPECT_EQ(callsOf("UPDATE_SPECIALITY_CODE"), QStringList{"UPDATE_SPECIALITY_CODE(" + g + ", 3000, 3384, 77, 7, 0)"});
 }
 
-// Positions (type 13) under the school with the given names in text 66.
-void positions(testsupport::TestSession& db, const QStringList& names)
-{
-    qlonglong id = 1000000500;
-    for (const QString& name : names) {
-        db.execute("UPDATE OR INSERT INTO OBJECTS (OBJ_ID, TYPE_ID) VALUES (?, 13)", {id});
-        db.execute("INSERT INTO LINKS (OBJ_ID, PARENT_ID, OBJ_TYPE_ID, PARENT_TYPE_ID) VALUES (?, ?, 13, 2)",
-                   {id, kSchool});
-        db.execute("INSERT INTO VALS (PARAM_ID, OBJ_ID, VAL, IS_DEL) VALUES (66, ?, ?, 0)", {id, name});
-        ++id;
-    }
-}
-
 TEST_F(TagRulesTest, OuPostNumbersThePositionAmongTheSchoolsPositions)
 {
     for (qlonglong p : {58, 66, 589})
@@ -87,7 +74,11 @@ TEST_F(TagRulesTest, OuPostNumbersThePositionAmongTheSchoolsPositions)
     const auto nameFor = [&](const QString& post, const QStringList& existing) {
         db().execute("DELETE FROM VALS WHERE PARAM_ID = 66");
         db().execute("DELETE FROM LINKS WHERE OBJ_ID >= 1000000500");
-        positions(db(), existing);
+        qlonglong id = 1000000500;  // positions (type 13) under the school, named in text 66
+        for (const QString& name : existing) {
+            link(id, kSchool, 13, 2);
+            setText(id++, 66, name);
+        }
         setText(kPosition, 58, post);
         EXPECT_EQ(call(1, kPosition, "6302", "OU_POST").refreshFlag, "REFRESH_TAB_AND_CAPTION");
         return live("VALS", kPosition, 66).toString();
