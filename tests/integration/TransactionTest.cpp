@@ -85,12 +85,9 @@ TEST(TransactionTest, GuardsOfThePlainTransaction)
     plain.setObjectName(QStringLiteral("Tr0"));
     EXPECT_EQ(messageOf<EFIBClientError>([&] { plain.StartTransaction(); }),
               "MainForm.Tr0 :No databases are listed in transaction component.");
-    try {
-        plain.Rollback();
-        FAIL();
-    } catch (const EFIBClientError& e) {
-        EXPECT_EQ(e.SQLCode(), 18);  // no connection listed: starting is tried and fails
-    }
+    const auto noConnection = raised<EFIBClientError>([&] { plain.Rollback(); });
+    ASSERT_TRUE(noConnection);
+    EXPECT_EQ(noConnection->SQLCode(), 18);  // no connection listed: starting is tried and fails
     plain.setDefaultDatabase(s.db);
     EXPECT_EQ(messageOf<EFIBClientError>([&] { plain.Commit(); }), "MainForm.Tr0 :Transaction is not active.");
     plain.StartTransaction();
@@ -113,12 +110,8 @@ TEST(TransactionTest, ServerRefusingTheTPBLeavesTheTransactionInactive)
     Session s(file);
     s.tr->setTPBMode(tpbDefault);
     s.tr->setTRParams({"read_committed", "concurrency"});
-    try {
-        s.tr->StartTransaction();
-        FAIL();
-    } catch (const EFIBInterBaseError& e) {
-        EXPECT_TRUE(e.Message().startsWith("MainForm.Tr:\r\n")) << e.what();
-    }
+    const QString refused = messageOf<EFIBInterBaseError>([&] { s.tr->StartTransaction(); });
+    EXPECT_TRUE(refused.startsWith("MainForm.Tr:\r\n")) << refused.toStdString();
     EXPECT_FALSE(s.tr->Active());
     EXPECT_EQ(s.tr->State(), tsClosed);
 }
@@ -223,14 +216,11 @@ TEST(TransactionTest, SharedHandleIsForgottenNotEnded)
     other.setHandle(s.tr->Handle());
     EXPECT_TRUE(other.HandleIsShared());
     EXPECT_TRUE(other.Active());
-    try {
-        other.Commit();  // TimeoutAction is a rollback
-        FAIL();
-    } catch (const EFIBClientError& e) {
-        EXPECT_EQ(e.SQLCode(), 58);
-        EXPECT_EQ(e.Message(),
-                  "Can't end a shared transaction unless it is forced and equal to the transaction's TimeoutAction.");
-    }
+    const auto refused = raised<EFIBClientError>([&] { other.Commit(); });  // TimeoutAction is a rollback
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->SQLCode(), 58);
+    EXPECT_EQ(refused->Message(),
+              "Can't end a shared transaction unless it is forced and equal to the transaction's TimeoutAction.");
     other.Rollback();  // equal to TimeoutAction: forgotten, the server transaction lives on
     EXPECT_FALSE(other.Active());
     EXPECT_FALSE(other.HandleIsShared());
@@ -337,12 +327,8 @@ TEST(TransactionTest, FailedCommitKeepsTheTransactionUntilAForcedEnd)
     s.tr->StartTransaction();
     s.tr->ExecSQLImmediate("insert into T values (1)");
     file.execute(QStringLiteral("delete from MON$ATTACHMENTS where MON$ATTACHMENT_ID = %1").arg(s.db->AttachmentID()));
-    try {
-        s.tr->Commit();
-        FAIL();
-    } catch (const EFIBInterBaseError& e) {
-        EXPECT_TRUE(e.Message().startsWith("MainForm.Tr:\r\n")) << e.what();
-    }
+    const QString lost = messageOf<EFIBInterBaseError>([&] { s.tr->Commit(); });
+    EXPECT_TRUE(lost.startsWith("MainForm.Tr:\r\n")) << lost.toStdString();
     EXPECT_TRUE(s.tr->Active());
     EXPECT_EQ(s.tr->State(), tsDoCommit);
     s.tr->EndTransaction(TARollback, true);  // forced: no error, the handle is gone
