@@ -94,6 +94,15 @@ void SkipBlanksAndComments(const QString& text, int length, int& pos)
     }
 }
 
+QString UpperAscii(const QString& text)
+{
+    QString upper = text;
+    for (QChar& c : upper)
+        if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
+            c = QChar(c.unicode() - 32);
+    return upper;
+}
+
 bool IsWordAt(const char* word, const QString& text, int pos)
 {
     // An unterminated block comment leaves the skipping past the end of the text.

@@ -39,6 +39,10 @@ void SkipBlanksAndComments(const QString& text, int length, int& pos);
 // the end of the text.
 bool IsWordAt(const char* word, const QString& text, int pos);
 
+// The text with its ASCII letters upper-cased; other characters stay as they are, as the
+// server folds unquoted names.
+QString UpperAscii(const QString& text);
+
 // Holds a statement text and classifies it by its first word.
 class TSQLParser {
 public:
