@@ -8,6 +8,7 @@
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>
+#include <QtNumeric>
 
 #include <cmath>
 #include <cstring>
@@ -828,7 +829,7 @@ void TFIBXSQLVAR::storeInteger(qint64 value)
         const int scale = Scale();
         qint64 stored = value;
         if (scale < 0) {
-            if (-scale > kMaxScale || __builtin_mul_overflow(value, kIntegerPowersOfTen[-scale], &stored))
+            if (-scale > kMaxScale || qMulOverflow(value, kIntegerPowersOfTen[-scale], &stored))
                 raiseInvalidConversion();
         } else if (scale > 0) {
             stored = truncateScaled(value, -scale);
