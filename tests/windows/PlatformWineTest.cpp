@@ -48,9 +48,6 @@ void checkVersions()
     check(platform::libraryVersion(QStringLiteral("NoSuchLibrary.dll")) == 0, "missing file gives version 0");
     check(!platform::libraryFilePath(library).isEmpty(), "search order finds the library");
     check(platform::libraryFilePath(QStringLiteral("NoSuchLibrary.dll")).isEmpty(), "search order finds no missing file");
-    check(platform::primaryClientLibraryName() == QStringLiteral("fbclient.dll")
-              && platform::legacyClientLibraryName() == QStringLiteral("gds32.dll"),
-          "client library names");
 }
 
 void checkLoading()
