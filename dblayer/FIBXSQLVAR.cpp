@@ -5,6 +5,8 @@
 #include "IB_Intf.h"
 #include "fib.h"
 
+#include <QtNumeric>
+
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -808,7 +810,7 @@ void TFIBXSQLVAR::storeInteger(qint64 value)
         const int scale = Scale();
         qint64 stored = value;
         if (scale < 0) {
-            if (-scale > kMaxScale || __builtin_mul_overflow(value, kIntegerPowersOfTen[-scale], &stored))
+            if (-scale > kMaxScale || qMulOverflow(value, kIntegerPowersOfTen[-scale], &stored))
                 raiseInvalidConversion();
         } else if (scale > 0) {
             stored = truncateScaled(value, -scale);

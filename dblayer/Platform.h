@@ -1,6 +1,8 @@
 #pragma once
 // The one place that knows the operating system: dynamic libraries, the loader's errors, a
-// library's version, and the floating-point environment. No other code tests for the platform.
+// library's version, 8-bit texts in the system's code page, and the floating-point environment.
+// No other code tests for the platform. Each system has its own source (PlatformLinux.cpp,
+// PlatformWindows.cpp); the Windows one uses nothing of Qt but QString.
 
 #include <QString>
 
@@ -18,27 +20,36 @@ void unloadLibrary(LibraryHandle library);
 bool libraryIsLoaded(const QString& name);
 
 struct LoaderError {
-    int code = 0;   // the loader's error number; 0 where the loader has none
-    QString text;   // the loader's own description
+    int code = 0;   // the loader's error number (GetLastError on Windows); 0 where there is none
+    QString text;   // the system's description of it
 };
 // The error of the last failed loadLibrary or findSymbol on this thread.
 LoaderError lastLoaderError();
 
 // The platform's file names of the Firebird client library: the current client, and the legacy
 // name older installations provide.
-QString primaryClientLibraryName();  // "libfbclient.so.2"
-QString legacyClientLibraryName();   // "libgds.so.0"
+QString primaryClientLibraryName();  // "libfbclient.so.2", "fbclient.dll"
+QString legacyClientLibraryName();   // "libgds.so.0", "gds32.dll"
 
-// The file the system's search order finds for a library name (a name with a "/" is taken as a
-// path), or empty when there is none. libraryVersion reads the version of this file.
+// The file the system's search order finds for a library name (a name with a folder is taken as
+// a path), or empty when there is none. libraryVersion reads the version of this file.
 QString libraryFilePath(const QString& name);
 
 // The library's own version as (major << 16) | minor, or 0 when the file cannot be found or
-// read or carries no version. Never fails otherwise.
+// read or carries no version: the version in the real file's name on Linux, the file version of its
+// version resource on Windows. Never shows a system dialog; never fails otherwise.
 quint32 libraryVersion(const QString& name);
 
+// Decodes 8-bit text from the system's narrow code page (the ANSI code page on Windows, UTF-8
+// on Linux), as the client library writes its messages.
+QString fromSystemCodePage(const char* bytes, qsizetype length);
+// Takes text decoded by fromSystemCodePage back to its bytes and decodes those as UTF-8: for
+// messages that really were UTF-8 (exceptions raised by procedural code over a UTF-8 attachment).
+QString redecodeAsUtf8(const QString& text);
+
 // Puts the floating-point unit back into the program's default state (extended precision,
-// exceptions masked); client libraries may change it while loading or during calls.
+// exceptions masked, round to nearest); client libraries may change it while loading or during
+// calls. Common to both systems (PlatformFloatingPoint.cpp).
 void restoreFloatingPointEnvironment();
 
 }  // namespace platform

@@ -2,6 +2,7 @@
 
 #include "IB_Intf.h"
 #include "NamePath.h"
+#include "Platform.h"
 
 #include <array>
 #include <cstring>
@@ -349,7 +350,7 @@ QString sqlMessage(IIBClientLibrary& lib, ISC_LONG sqlCode)
     std::array<char, kSQLMessageBufferLength> buffer{};
     lib.isc_sql_interprete(static_cast<short>(sqlCode), buffer.data(), kSQLMessageBufferLength);
     buffer.back() = '\0';
-    QString text = QString::fromLocal8Bit(buffer.data());
+    QString text = platform::fromSystemCodePage(buffer.data(), qstrlen(buffer.data()));
     text.remove(QStringLiteral("\\n"));
     if (text.isEmpty())
         return text;
@@ -372,7 +373,7 @@ QString engineMessage(IIBClientLibrary& lib)
         QByteArray line(buffer.data(), qMin<qsizetype>(length, kEngineMessageBufferLength));
         if (isLowerLatin(line[0]))
             line[0] = static_cast<char>(line[0] - 'a' + 'A');
-        text += QString::fromLocal8Bit(line);
+        text += platform::fromSystemCodePage(line.constData(), line.size());
         if (!text.endsWith(QLatin1Char('.')))
             text += QLatin1Char('.');
         text += kLineBreak;
@@ -392,7 +393,7 @@ void RaiseStatusError(IIBClientLibrary& lib, const QObject* Sender)
     const QString sqlText = (parts & empSQLMessage) ? sqlMessage(lib, sqlCode) : QString();
     QString engineText = (parts & empIBMessage) ? engineMessage(lib) : QString();
     if (sqlCode == kUserExceptionSQLCode)
-        engineText = QString::fromUtf8(engineText.toLocal8Bit());
+        engineText = platform::redecodeAsUtf8(engineText);
     throw EFIBInterBaseError(static_cast<int>(sqlCode), engineText, sqlText, QString(), Sender);
 }
 

@@ -263,6 +263,7 @@ TEST(FIBXSQLDATest, WritersConvertIntoTheDescribedTypeOrLeaveTheValue)
     EXPECT_EQ(area[0]->AsString(), "-12.35");  // unchanged by the failures
     area[4]->setAsString("922337203685477.5807");
     EXPECT_EQ(area[4]->AsString(), "922337203685477.5807");  // exact, no detour through a double
+    EXPECT_CLIENT_ERROR(area[4]->setAsInt64(qint64(1) << 60), "Invalid data conversion.");  // 2^60 * 10^4 wraps
 
     area[1]->setAsString("abc");
     EXPECT_EQ(area[1]->AsString(), "abc");

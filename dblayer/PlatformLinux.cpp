@@ -6,7 +6,6 @@
 #include <QRegularExpression>
 #include <QStringList>
 
-#include <cfenv>
 #include <dlfcn.h>
 
 namespace platform {
@@ -137,48 +136,14 @@ quint32 libraryVersion(const QString& name)
     return (major << 16) | minor;
 }
 
-// ---------------------------------------------------------------- floating point
+// ---------------------------------------------------------------- 8-bit texts
 
-#if defined(__i386__) || defined(__x86_64__)
-namespace {
-
-// x87 control word: all exceptions masked, 64-bit mantissa, round to nearest.
-constexpr unsigned short kDefaultX87ControlWord = 0x037F;
-// MXCSR control bits: all exceptions masked, round to nearest, no flush to zero; the low six
-// bits are the sticky exception flags, which are status, not control.
-constexpr unsigned kDefaultMxcsrControl = 0x1F80;
-constexpr unsigned kMxcsrFlags = 0x3F;
-
-// Reading both control words costs a few cycles; loading the whole environment costs far more,
-// and this runs after every client call (every fetched row).
-bool floatingPointControlIsDefault()
+QString fromSystemCodePage(const char* bytes, qsizetype length)
 {
-    unsigned short controlWord = 0;
-    asm volatile("fnstcw %0" : "=m"(controlWord));
-    if (controlWord != kDefaultX87ControlWord)
-        return false;
-#if defined(__x86_64__) || defined(__SSE__)
-    unsigned mxcsr = 0;
-    asm volatile("stmxcsr %0" : "=m"(mxcsr));
-    return (mxcsr & ~kMxcsrFlags) == kDefaultMxcsrControl;
-#else
-    return false;
-#endif
+    return QString::fromLocal8Bit(QByteArrayView(bytes, length));
 }
 
-}  // namespace
-
-void restoreFloatingPointEnvironment()
-{
-    if (floatingPointControlIsDefault())
-        return;
-    std::fesetenv(FE_DFL_ENV);
-    const unsigned short controlWord = kDefaultX87ControlWord;
-    asm volatile("fldcw %0" : : "m"(controlWord));
-}
-#else
-void restoreFloatingPointEnvironment() { std::fesetenv(FE_DFL_ENV); }
-#endif
+QString redecodeAsUtf8(const QString& text) { return QString::fromUtf8(text.toLocal8Bit()); }
 
 QString primaryClientLibraryName() { return QStringLiteral("libfbclient.so.2"); }
 
