@@ -45,18 +45,20 @@ void ExportTest::student(qlonglong id, qlonglong parent, const QString& registry
 
 void ExportTest::movement(const Movement& m)
 {
-    db().execute(QStringLiteral("insert into PERSON_MOVEMENTS (PERSON_ID, GROUP_ID, GROUP_TYPE_ID, "
-                                "STAGE_ID, LEVEL_ID, NAME_IN, DATE_IN, DATE_OUT, DATE_ADD, DATE_MODIFY, "
-                                "DATE_DEL) values (:person_id, :group_id, :group_type_id, :stage_id, :level_id, :name_in, :date_in, :date_out, :date_add, :date_modify, :date_del)"),
-                 {m.person, m.group, m.groupType, m.stage, m.level, m.name, m.in, m.out, m.added,
-                  m.modified, m.deleted});
+    db().execute(
+        QStringLiteral("insert into PERSON_MOVEMENTS (PERSON_ID, GROUP_ID, GROUP_TYPE_ID, "
+                       "STAGE_ID, LEVEL_ID, NAME_IN, DATE_IN, DATE_OUT, DATE_ADD, DATE_MODIFY, "
+                       "DATE_DEL) values (:person_id, :group_id, :group_type_id, :stage_id, :level_id, :name_in, "
+                       ":date_in, :date_out, :date_add, :date_modify, :date_del)"),
+        {m.person, m.group, m.groupType, m.stage, m.level, m.name, m.in, m.out, m.added, m.modified, m.deleted});
 }
 
 void ExportTest::journal(qlonglong id, qlonglong subject, qlonglong group, int year, qlonglong schedule,
                          int type, const QVariant& deleted)
 {
     db().execute(QStringLiteral("insert into CJ2_JOURNAL (OBJ_ID, SUBJECT_ID, GRADE_ID, YEAR_ID, "
-                                "PERIOD_ID, JOURNAL_TYPE, DATE_DEL) values (:obj_id, :subject_id, :grade_id, :year_id, :period_id, :journal_type, :date_del)"),
+                                "PERIOD_ID, JOURNAL_TYPE, DATE_DEL) values (:obj_id, :subject_id, :grade_id, :year_id, "
+                                ":period_id, :journal_type, :date_del)"),
                  {id, subject, group, yearValue(year), schedule, type, deleted});
 }
 
@@ -91,9 +93,9 @@ void ExportTest::valm(qlonglong markId, qlonglong pupil, int year, qlonglong sub
 {
     db().execute(QStringLiteral("insert into VALM (MARK_ID, PUPIL_ID, YEAR_ID, SUBJECT_ID, MARKTYPE_ID, "
                                 "MARKVAL_ID, MARK_DATE, DATE_MODIFY, IS_DEL, IS_NATIVE) "
-                                "values (:mark_id, :pupil_id, :year_id, :subject_id, :marktype_id, :markval_id, :mark_date, :date_modify, :is_del, :is_native)"),
-                 {markId, pupil, yearValue(year), subject, kind, value, markDate, modified, isDel,
-                  native});
+                                "values (:mark_id, :pupil_id, :year_id, :subject_id, :marktype_id, :markval_id, "
+                                ":mark_date, :date_modify, :is_del, :is_native)"),
+                 {markId, pupil, yearValue(year), subject, kind, value, markDate, modified, isDel, native});
 }
 
 namespace {

@@ -38,23 +38,27 @@ protected:
     void column(qlonglong id, qlonglong journal, qlonglong kind, const QVariant& modified = at(2020, 1, 1),
                 const QVariant& deleted = null)
     {
-        db().execute("insert into CJ2_JOURNAL_FINALS (OBJ_ID, CJ_ID, FINAL_TYPE, DATE_MODIFY, DATE_DEL) "
-                     "values (:obj_id, :cj_id, :final_type, :date_modify, :date_del)",
-                     {id, journal, kind, modified, deleted});
+        db().execute(
+            "insert into CJ2_JOURNAL_FINALS (OBJ_ID, CJ_ID, FINAL_TYPE, DATE_MODIFY, DATE_DEL) "
+            "values (:obj_id, :cj_id, :final_type, :date_modify, :date_del)",
+            {id, journal, kind, modified, deleted});
     }
     void mark(qlonglong student, qlonglong column, qlonglong value, const QVariant& modified = at(2020, 1, 1),
               const QVariant& deleted = null)
     {
-        db().execute("insert into CJ2_MARK (STUDENT_ID, FINAL_ID, MARK_TYPE_ID, DATE_MODIFY, DATE_DEL) "
-                     "values (:student_id, :final_id, :mark_type_id, :date_modify, :date_del)",
-                     {student, column, value, modified, deleted});
+        db().execute(
+            "insert into CJ2_MARK (STUDENT_ID, FINAL_ID, MARK_TYPE_ID, DATE_MODIFY, DATE_DEL) "
+            "values (:student_id, :final_id, :mark_type_id, :date_modify, :date_del)",
+            {student, column, value, modified, deleted});
     }
     void rating(qlonglong student, qlonglong subject, const QDate& day, double value,
                 const QVariant& modified = at(2020, 1, 1), const QVariant& deleted = null)
     {
-        db().execute("insert into CJ2_STUDENT_RATING (STUDENT_ID, SUBJECT_ID, RATE_DATE, RATE_VALUE, "
-                     "DATE_MODIFY, DATE_DEL) values (:student_id, :subject_id, :rate_date, :rate_value, :date_modify, :date_del)",
-                     {student, subject, day, value, modified, deleted});
+        db().execute(
+            "insert into CJ2_STUDENT_RATING (STUDENT_ID, SUBJECT_ID, RATE_DATE, RATE_VALUE, "
+            "DATE_MODIFY, DATE_DEL) values (:student_id, :subject_id, :rate_date, :rate_value, :date_modify, "
+            ":date_del)",
+            {student, subject, day, value, modified, deleted});
     }
     // Journal `id` of subject `subject` on the subgroup with its column of mark kind 3002 (id + 10000).
     void subjectWithColumn(qlonglong id, qlonglong subject)

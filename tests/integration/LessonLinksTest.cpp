@@ -51,8 +51,10 @@ protected:
     qlonglong journal(const QVariant& subject, const QVariant& stage, int type = 0)
     {
         const qlonglong id = ++FLastId;
-        session.execute("INSERT INTO CJ2_JOURNAL (OBJ_ID, SUBJECT_ID, STAGE_INDEX, JOURNAL_TYPE) VALUES (:obj_id, :subject_id, :stage_index, :journal_type)",
-                        {id, subject, stage, type});
+        session.execute(
+            "INSERT INTO CJ2_JOURNAL (OBJ_ID, SUBJECT_ID, STAGE_INDEX, JOURNAL_TYPE) VALUES (:obj_id, :subject_id, "
+            ":stage_index, :journal_type)",
+            {id, subject, stage, type});
         return id;
     }
 
@@ -60,9 +62,11 @@ protected:
     qlonglong lesson(qlonglong journal, const QDate& date, int num, int flags, const QVariant& text = {})
     {
         const qlonglong id = ++FLastId;
-        session.execute("INSERT INTO CJ2_JOURNAL_LESSONS (OBJ_ID, CJ_ID, LESSON_DATE, LESSON_NUM, IS_PUBLISHED,"
-                        " IS_COMPLETED, LESSON_EXTRA) VALUES (:obj_id, :cj_id, :lesson_date, :lesson_num, :is_published, :is_completed, :lesson_extra)",
-                        {id, journal, date, num, flags & 1, (flags >> 1) & 1, text});
+        session.execute(
+            "INSERT INTO CJ2_JOURNAL_LESSONS (OBJ_ID, CJ_ID, LESSON_DATE, LESSON_NUM, IS_PUBLISHED,"
+            " IS_COMPLETED, LESSON_EXTRA) VALUES (:obj_id, :cj_id, :lesson_date, :lesson_num, :is_published, "
+            ":is_completed, :lesson_extra)",
+            {id, journal, date, num, flags & 1, (flags >> 1) & 1, text});
         return id;
     }
 
@@ -76,7 +80,10 @@ protected:
         return session.query("SELECT OBJ_ID, LESSON_EXTRA FROM CJ2_JOURNAL_LESSONS ORDER BY OBJ_ID");
     }
 
-    qlonglong markers() { return session.scalar("SELECT COUNT(*) FROM INFO WHERE INFO_CODE = :info_code", {kMarker}).toLongLong(); }
+    qlonglong markers()
+    {
+        return session.scalar("SELECT COUNT(*) FROM INFO WHERE INFO_CODE = :info_code", {kMarker}).toLongLong();
+    }
 
 private:
     qlonglong FLastId = 1000;
@@ -118,8 +125,9 @@ TEST_F(LessonLinksTest, WorksOnceUntilItsTransactionIsUndone)
     installOpen();
     session.commit();
     call();
-    EXPECT_EQ(session.query("SELECT INFO_NAME FROM INFO WHERE INFO_CODE = :info_code AND INFO_VAL IS NOT NULL", {kMarker}),
-              QList<QVariantList>({{kMarker}}));
+    EXPECT_EQ(
+        session.query("SELECT INFO_NAME FROM INFO WHERE INFO_CODE = :info_code AND INFO_VAL IS NOT NULL", {kMarker}),
+        QList<QVariantList>({{kMarker}}));
     session.rollback();
     EXPECT_EQ(markers(), 0);
     EXPECT_EQ(text(l), QVariant("a"));
@@ -259,7 +267,8 @@ TEST_F(LessonLinksTest, TextsAreHeldInTwoThousandCharacters)
     session.rollback();
 
     // One character more fails with the server's error and undoes the call, marker included.
-    session.execute("UPDATE CJ2_JOURNAL_LESSONS SET LESSON_EXTRA = :lesson_extra WHERE OBJ_ID = :obj_id", {fits + "!", l});
+    session.execute("UPDATE CJ2_JOURNAL_LESSONS SET LESSON_EXTRA = :lesson_extra WHERE OBJ_ID = :obj_id",
+                    {fits + "!", l});
     EXPECT_TRUE(serverErrorOf([&] { call(); }).contains("truncation"));
     EXPECT_EQ(markers(), 0);
     EXPECT_FALSE(text(first).isValid());

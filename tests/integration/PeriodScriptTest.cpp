@@ -55,7 +55,10 @@ protected:
         return id;
     }
 
-    void setKind(qlonglong period, const QVariant& kind, int isDel = 0) { value("VALL", period, 1170, kind, {}, isDel); }
+    void setKind(qlonglong period, const QVariant& kind, int isDel = 0)
+    {
+        value("VALL", period, 1170, kind, {}, isDel);
+    }
 
     void deleteLink(qlonglong obj)
     {
@@ -289,15 +292,17 @@ TEST_F(ScriptDatabaseTest, StampMarksOnlyLiveClassMovementsAfterTheBoundary)
         {QDate(2023, 9, 1), 9, true, false},    {QDate(2023, 9, 1), 8, false, false},
     };
     for (int i = 0; i < movements.size(); ++i)
-        session.execute("INSERT INTO PERSON_MOVEMENTS (MOVEMENT_ID, PERSON_ID, GROUP_TYPE_ID, DATE_IN, DATE_MODIFY,"
-                        " DATE_DEL) VALUES (:movement_id, :person_id, :group_type_id, :date_in, :date_modify, :date_del)",
-                        {i + 1, 500 + i, movements[i].groupType, movements[i].in, old,
-                         movements[i].deleted ? QVariant(old) : QVariant()});
+        session.execute(
+            "INSERT INTO PERSON_MOVEMENTS (MOVEMENT_ID, PERSON_ID, GROUP_TYPE_ID, DATE_IN, DATE_MODIFY,"
+            " DATE_DEL) VALUES (:movement_id, :person_id, :group_type_id, :date_in, :date_modify, :date_del)",
+            {i + 1, 500 + i, movements[i].groupType, movements[i].in, old,
+             movements[i].deleted ? QVariant(old) : QVariant()});
     session.commit();
     run({"Q2"});
     for (int i = 0; i < movements.size(); ++i) {
         const QDateTime stamp =
-            session.scalar("SELECT DATE_MODIFY FROM PERSON_MOVEMENTS WHERE MOVEMENT_ID = :movement_id", {i + 1}).toDateTime();
+            session.scalar("SELECT DATE_MODIFY FROM PERSON_MOVEMENTS WHERE MOVEMENT_ID = :movement_id", {i + 1})
+                .toDateTime();
         if (movements[i].stamped)
             EXPECT_GT(stamp, QDateTime::currentDateTime().addSecs(-600)) << i;
         else

@@ -42,9 +42,10 @@ Result ValAddAfterTest::call(qlonglong param, qlonglong obj, const QVariant& val
                              int isDel, int processTag, const QVariant& typeId)
 {
     const QList<QVariantList> rows = FSession->query(
-        "SELECT BLOB_ID, REFRESH_FLAG FROM VAL_ADD_AFTER(:param, :obj, :val, :usr, :is_del, :process_tag, :tag, :lang, :type_id)",
-        {param, obj, val, kUser, isDel, processTag, tag.isNull() ? QVariant() : QVariant(tag),
-         QStringLiteral("ru"), typeId});
+        "SELECT BLOB_ID, REFRESH_FLAG FROM VAL_ADD_AFTER("
+        ":param, :obj, :val, :usr, :is_del, :process_tag, :tag, :lang, :type_id)",
+        {param, obj, val, kUser, isDel, processTag, tag.isNull() ? QVariant() : QVariant(tag), QStringLiteral("ru"),
+         typeId});
     EXPECT_EQ(rows.size(), 1) << "one row per call";
     if (rows.isEmpty())
         return {};
@@ -62,15 +63,17 @@ QStringList ValAddAfterTest::callsOf(const QString& procedure)
 
 void ValAddAfterTest::param(qlonglong paramId, int paramType, qlonglong typeId, const QString& tag)
 {
-    FSession->execute("UPDATE OR INSERT INTO PARAMS (PARAM_ID, TYPE_ID, PARAM_TYPE, TAG, IS_DEL) "
-                      "VALUES (:param_id, :type_id, :param_type, :tag, 0)",
-                      {paramId, typeId, paramType, tag.isEmpty() ? QVariant() : QVariant(tag)});
+    FSession->execute(
+        "UPDATE OR INSERT INTO PARAMS (PARAM_ID, TYPE_ID, PARAM_TYPE, TAG, IS_DEL) "
+        "VALUES (:param_id, :type_id, :param_type, :tag, 0)",
+        {paramId, typeId, paramType, tag.isEmpty() ? QVariant() : QVariant(tag)});
 }
 
 void ValAddAfterTest::resource(qlonglong resId, const QString& text, const QString& longText)
 {
-    FSession->execute("INSERT INTO RESOURCES (RES_ID, LANG_CODE, VAL, VAL_LONG) VALUES (:res_id, 'ru', :val, :val_long)",
-                      {resId, text, longText.isEmpty() ? QVariant() : QVariant(longText)});
+    FSession->execute(
+        "INSERT INTO RESOURCES (RES_ID, LANG_CODE, VAL, VAL_LONG) VALUES (:res_id, 'ru', :val, :val_long)",
+        {resId, text, longText.isEmpty() ? QVariant() : QVariant(longText)});
 }
 
 void ValAddAfterTest::setOrganisationKind(const QString& kind)
@@ -84,7 +87,8 @@ QVariant ValAddAfterTest::live(const char* table, qlonglong obj, qlonglong param
 {
     const char* column = QByteArray(table) == "VALL" ? "LISTVAL_ID" : "VAL";
     const QList<QVariantList> rows = FSession->query(
-        QStringLiteral("SELECT %1 FROM %2 WHERE PARAM_ID = :param_id AND OBJ_ID = :obj_id AND IS_DEL = 0").arg(column, table),
+        QStringLiteral("SELECT %1 FROM %2 WHERE PARAM_ID = :param_id AND OBJ_ID = :obj_id AND IS_DEL = 0")
+            .arg(column, table),
         {paramId, obj});
     return rows.isEmpty() ? QVariant() : rows[0][0];
 }

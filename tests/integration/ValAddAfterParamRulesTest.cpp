@@ -82,7 +82,8 @@ TEST_F(ParamRulesTest, DirectRulesOfTheFirstChain)
     EXPECT_EQ(call(2725, kObj, "2", {}).refreshFlag, "REFRESH_TAB");
     EXPECT_EQ(live("VALS", kObj, 2724), "t");
     EXPECT_EQ(call(2722, kObj, "3", {}).refreshFlag, "REFRESH_TAB");
-    EXPECT_EQ(db().scalar("SELECT COUNT(*) FROM VALS WHERE OBJ_ID = :obj_id AND IS_DEL = 0 AND PARAM_ID <> 2330", {kObj}), 0);
+    EXPECT_EQ(
+        db().scalar("SELECT COUNT(*) FROM VALS WHERE OBJ_ID = :obj_id AND IS_DEL = 0 AND PARAM_ID <> 2330", {kObj}), 0);
 }
 
 TEST_F(ParamRulesTest, IndependentRulesAndTheSecondChain)
@@ -120,15 +121,17 @@ TEST_F(ParamRulesTest, SecondChainStopsAtTheFirstRowThatApplies)
     constexpr qlonglong kGroup = 1000000300;
     param(554, 6);
     db().execute("INSERT INTO PERSON_MOVEMENTS (PERSON_ID, GROUP_ID, TYPE_IN) VALUES (1, :group_id, 0)", {kGroup});
-    db().execute("INSERT INTO PERSON_MOVEMENTS (PERSON_ID, GROUP_ID, TYPE_IN, DATE_OUT) VALUES (2, :group_id, 0, '2024-01-01')",
-                 {kGroup});
+    db().execute(
+        "INSERT INTO PERSON_MOVEMENTS (PERSON_ID, GROUP_ID, TYPE_IN, DATE_OUT) VALUES (2, :group_id, 0, '2024-01-01')",
+        {kGroup});
     // An object of type 458 with parameter 592 set runs the movement rule, not the type rule
     const Result r = call(592, kGroup, "13275", {}, 0, 1, 458);
     EXPECT_EQ(r.refreshFlag, "REFRESH_TAB");
     EXPECT_TRUE(callsOf("ATT_VAL_AFTER").isEmpty());
     EXPECT_EQ(live("VALL", kGroup, 554), 1355);
     EXPECT_EQ(db().scalar("SELECT LIST(TYPE_IN, ',') FROM (SELECT TYPE_IN FROM PERSON_MOVEMENTS "
-                          "WHERE GROUP_ID = :group_id ORDER BY PERSON_ID)", {kGroup}),
+                          "WHERE GROUP_ID = :group_id ORDER BY PERSON_ID)",
+                          {kGroup}),
               "13275,0");
 
     // Any other parameter of that type reaches the type rule

@@ -124,8 +124,9 @@ TEST_F(TagRulesTest, LicensedPupilCountsAreSummedAndWeighted)
     value("VALI", kSchool, 1189, 4);
     EXPECT_EQ(call(1186, kSchool, "100", "LIC_SCHOOLAR_COUNT").refreshFlag, "REFRESH_TAB");
     EXPECT_EQ(live("VALI", kSchool, 1190), 154);
-    EXPECT_EQ(db().scalar("SELECT CAST(VAL AS VARCHAR(20)) FROM VALF WHERE PARAM_ID = 1191 AND OBJ_ID = :obj_id", {kSchool}),
-              "111.100");
+    EXPECT_EQ(
+        db().scalar("SELECT CAST(VAL AS VARCHAR(20)) FROM VALF WHERE PARAM_ID = 1191 AND OBJ_ID = :obj_id", {kSchool}),
+        "111.100");
 
     // An absent count is 0, a count row without a value makes both results null
     db().execute("UPDATE VALI SET IS_DEL = 1 WHERE PARAM_ID = 1189 AND OBJ_ID = :obj_id", {kSchool});
@@ -158,10 +159,14 @@ TEST_F(TagRulesTest, EmployeeStaysPlacedUnderTheOrganisationsOfCurrentPosts)
     node(kEmployee, kOldOrg, 14, 2);
 
     EXPECT_EQ(call(1, kRecord, "1", "EMPLOYEE_POST").refreshFlag, "REFRESH_TREE");
-    EXPECT_TRUE(db().scalar("SELECT 1 FROM LINKS WHERE OBJ_ID = :obj_id AND PARENT_ID = :parent_id AND DATE_DEL IS NULL",
-                            {kEmployee, kOrg}).isValid());
-    EXPECT_FALSE(db().scalar("SELECT 1 FROM LINKS WHERE OBJ_ID = :obj_id AND PARENT_ID = :parent_id AND DATE_DEL IS NULL",
-                             {kEmployee, kOldOrg}).isValid());
+    EXPECT_TRUE(
+        db().scalar("SELECT 1 FROM LINKS WHERE OBJ_ID = :obj_id AND PARENT_ID = :parent_id AND DATE_DEL IS NULL",
+                    {kEmployee, kOrg})
+            .isValid());
+    EXPECT_FALSE(
+        db().scalar("SELECT 1 FROM LINKS WHERE OBJ_ID = :obj_id AND PARENT_ID = :parent_id AND DATE_DEL IS NULL",
+                    {kEmployee, kOldOrg})
+            .isValid());
 
     // In place already: nothing to do, no flag
     EXPECT_FALSE(call(1, kRecord, "1", "EMPLOYEE_POST").refreshFlag.isValid());
@@ -188,9 +193,11 @@ TEST_F(TagRulesTest, MovementRulesChangeLinks)
     node(kPupil, kSchool, 60, 2);
     call(1, kPupil, "321", "PUPIL_MOVEMENT_TYPE");
     EXPECT_EQ(db().scalar("SELECT REASON_ID FROM LINKS WHERE OBJ_ID = :obj_id AND PARENT_TYPE_ID = 10", {kPupil}), 321);
-    EXPECT_FALSE(db().scalar("SELECT REASON_ID FROM LINKS WHERE OBJ_ID = :obj_id AND PARENT_TYPE_ID = 2", {kPupil}).isValid());
+    EXPECT_FALSE(
+        db().scalar("SELECT REASON_ID FROM LINKS WHERE OBJ_ID = :obj_id AND PARENT_TYPE_ID = 2", {kPupil}).isValid());
     call(1, kPupil, "321", "PUPIL_MOVEMENT_TYPE", 1);
-    EXPECT_FALSE(db().scalar("SELECT REASON_ID FROM LINKS WHERE OBJ_ID = :obj_id AND PARENT_TYPE_ID = 10", {kPupil}).isValid());
+    EXPECT_FALSE(
+        db().scalar("SELECT REASON_ID FROM LINKS WHERE OBJ_ID = :obj_id AND PARENT_TYPE_ID = 10", {kPupil}).isValid());
 
     // DIVISION_SUBJECT: the subjects of the object's divisions are unlinked everywhere
     constexpr qlonglong kDivision = 1000000040, kSubject = 1000000041;
@@ -256,7 +263,8 @@ TEST_F(TagRulesTest, ProgrammeTypeFillsLevelAndKindOfItsObjectType)
     db().execute("UPDATE PARAMS SET IS_DEL = 1 WHERE PARAM_ID = 3002");
     db().execute("DELETE FROM VALL WHERE OBJ_ID = :obj_id", {kObj});
     EXPECT_EQ(call(3000, kObj, "9002", "EDU_PROG_TYPE").refreshFlag, "REFRESH_TAB_AND_CAPTION");
-    EXPECT_EQ(db().scalar("SELECT LIST(PARAM_ID || '=' || LISTVAL_ID) FROM VALL WHERE OBJ_ID = :obj_id", {kObj}), "3001=9000");
+    EXPECT_EQ(db().scalar("SELECT LIST(PARAM_ID || '=' || LISTVAL_ID) FROM VALL WHERE OBJ_ID = :obj_id", {kObj}),
+              "3001=9000");
 }
 
 TEST_F(TagRulesTest, ShortNameBringsTheLongNameOfTheOnlyMatchingEntry)
