@@ -1,5 +1,5 @@
 /* Stand-in product database (test double): what the tests use to watch and steer the product
-   procedures that only matter as called (50_product_stubs.sql). These tables are not part of
+   procedures that only matter as called (50_product_stubs.list). These tables are not part of
    the product.
 
    CALL_LOG      one row per call of a stand-in, in call order (LOG_ID from G_CALL_LOG):

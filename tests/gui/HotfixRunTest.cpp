@@ -50,7 +50,7 @@ void expectScriptInstalled(const QString& database)
     TestSession s(database);
     for (const auto& [component, procedure] : kProcedures) {
         const QVariant stored = s.scalar("SELECT RDB$PROCEDURE_SOURCE FROM RDB$PROCEDURES WHERE"
-                                         " RDB$PROCEDURE_NAME = ?", {procedure});
+                                         " RDB$PROCEDURE_NAME = :name", {procedure});
         ASSERT_TRUE(stored.isValid()) << procedure.toStdString();
         const QString text = script::statementText(script::statement(component));
         const QString source = stored.toString();
@@ -93,7 +93,10 @@ void setVersion(const QString& database, const QVariantList& version)
     TestSession s(database);
     s.execute("DELETE FROM VER");
     if (!version.isEmpty())
-        s.execute("INSERT INTO VER (VER_MAJOR, VER_MINOR, VER_RELEASE, VER_BUILD) VALUES (?, ?, ?, ?)", version);
+        s.execute(
+            "INSERT INTO VER (VER_MAJOR, VER_MINOR, VER_RELEASE, VER_BUILD) VALUES (:ver_major, :ver_minor, "
+            ":ver_release, :ver_build)",
+            version);
     s.commit();
 }
 
@@ -215,15 +218,18 @@ TEST(HotfixRunTest, ScriptFailureRollsBackEveryStatementButNotThePurge)
         const qlonglong school = s.scalar("SELECT OBJ_ID FROM LINKS WHERE OBJ_TYPE_ID = 2 AND PARENT_ID IS NULL"
                                           " AND DATE_DEL IS NULL").toLongLong();
         const auto place = [&](qlonglong id, const QVariant& parent, int type, const QVariant& parentType) {
-            s.execute("INSERT INTO OBJECTS (OBJ_ID, TYPE_ID) VALUES (?, ?)", {id, type});
-            s.execute("INSERT INTO LINKS (OBJ_ID, PARENT_ID, OBJ_TYPE_ID, PARENT_TYPE_ID) VALUES (?, ?, ?, ?)",
-                      {id, parent, type, parentType});
+            s.execute("INSERT INTO OBJECTS (OBJ_ID, TYPE_ID) VALUES (:obj_id, :type_id)", {id, type});
+            s.execute(
+                "INSERT INTO LINKS (OBJ_ID, PARENT_ID, OBJ_TYPE_ID, PARENT_TYPE_ID) VALUES (:obj_id, :parent_id, "
+                ":obj_type_id, :parent_type_id)",
+                {id, parent, type, parentType});
         };
         place(990001, school, 150, 2);
         place(990002, 990001, 151, 150);
         for (qlonglong period : {990003, 990004}) {
             place(period, 990002, 154, 151);
-            s.execute("INSERT INTO VALL (PARAM_ID, OBJ_ID, LISTVAL_ID, IS_DEL) VALUES (1170, ?, 12, 0)", {period});
+            s.execute("INSERT INTO VALL (PARAM_ID, OBJ_ID, LISTVAL_ID, IS_DEL) VALUES (1170, :obj_id, 12, 0)",
+                      {period});
         }
         s.commit();
     }

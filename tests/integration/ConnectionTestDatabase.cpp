@@ -21,15 +21,6 @@ void check(ISC_STATUS result)
 
 }  // namespace
 
-void setUpConnection(TFIBDatabase& db, const QString& dbName, const QString& password)
-{
-    db.setLibraryName(testsupport::clientLibraryName());
-    db.setDBName(dbName);
-    db.setSQLDialect(3);
-    db.setDBParams({QStringLiteral("lc_ctype=UTF8"), QStringLiteral("user_name=") + testsupport::testUser()});
-    db.ConnectParams()->setPassword(password);
-}
-
 FormConnection::FormConnection(const QString& dbName, const QString& password)
 {
     form.setObjectName(QStringLiteral("MainForm"));

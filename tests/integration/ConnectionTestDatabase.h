@@ -16,10 +16,6 @@ class TpFIBDatabase;
 
 using testsupport::messageOf;
 
-// Sets up a connection as the tool's are: the test client library, dialect 3, the lines
-// lc_ctype=UTF8 and user_name, and the given password (none when empty).
-void setUpConnection(TFIBDatabase& db, const QString& dbName, const QString& password);
-
 // A connection named DB on a form named MainForm, set up as the tool's connections are.
 struct FormConnection {
     explicit FormConnection(const QString& dbName, const QString& password = testsupport::testPassword());

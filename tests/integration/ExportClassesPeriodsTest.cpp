@@ -23,10 +23,10 @@ protected:
         for (int grade : grades) {
             stage(grade);
             link(80 + grade, 70, 8, 7);
-            list(80 + grade, 49, stageValue(grade));
+            value("VALL", 80 + grade, 49, stageValue(grade));
             if (grade != 12) {
                 link(grade * 100, 80 + grade, 9, 8);
-                classObject(grade * 100);
+                object(grade * 100, 9);
             }
         }
     }
@@ -66,7 +66,7 @@ TEST_F(ExportClassesPeriodsTest, CurrentYearGivesItsPeriodsThenTheStudyStretches
     journal(9005, 7005, 500, 2022, 151);                     // another year
     db().execute("insert into RESOURCES (RES_ID, LANG_CODE, VAL) values (5001, 'ru', 'очная')");
     db().execute("insert into LISTVALS (LISTVAL_ID, LIST_ID, COST, RES_ID) values (8001, 80, '1', 5001)");
-    list(1000, 80, 8001);
+    value("VALL", 1000, 80, 8001);
 
     EXPECT_EQ(rows(call(kPeriodColumns)),
               QStringList({
@@ -81,7 +81,7 @@ TEST_F(ExportClassesPeriodsTest, CurrentYearGivesItsPeriodsThenTheStudyStretches
               }));
 
     // Every column of one row, in the data format's order.
-    const QStringList all = rows(call("*", "null, ?"), {at(2024, 1, 15, 8, 30)});
+    const QStringList all = rows(call("*", "null, :since"), {at(2024, 1, 15, 8, 30)});
     ASSERT_EQ(all.size(), 8);
     EXPECT_EQ(all[0],
               "2023-Q1|500Y2023|EXT-1|Школа №1|abc-12|5|А|2023|1|2023-09-01|2023-10-27|quarter|1|"
@@ -227,13 +227,10 @@ TEST_F(ExportClassesPeriodsTest, SelectsClassStudentsAndTheIntakeListsOfThisAndN
     const int intakeYears[] = {fy, fy + 1, fy - 1};
     for (int i = 0; i < 3; ++i) {
         link(830 + i, 780, 83, 78);
-        integer(830 + i, 451, intakeYears[i]);
+        value("VALI", 830 + i, 451, intakeYears[i]);
     }
     auto enrol = [this](qlonglong id, qlonglong parent, int parentType, const QString& registry) {
-        link(id, parent, 10, parentType);
-        object(id, 10);
-        if (!registry.isEmpty())
-            registryId(id, registry);
+        student(id, parent, registry, parentType);
         movement({.person = id, .group = 500, .in = QDate(2022, 9, 1), .stage = stageValue(5)});
         valm(id, id, 2022, 7001, 3002, 3017);
     };
@@ -264,31 +261,31 @@ TEST_F(ExportClassesPeriodsTest, ChangeFilterLetsAStudentThroughOnAnyOneStamp)
     schedule(151);
     period(1541, 151, 1170, 12, QDate(2023, 9, 1), QDate(2023, 10, 27));
     journal(9001, 7001, 500, 2023, 151);
-    listValue(8001, 80, 1, QStringLiteral("очная"));
+    listValue(8001, 80, {}, 1, {}, QStringLiteral("очная"));
     const QDateTime fresh = at(2024, 2, 1);
     for (qlonglong id = 1001; id <= 1008; ++id) {
         student(id, 500, QStringLiteral("s%1").arg(id));
         movement({.person = id, .group = 500, .in = QDate(2023, 9, 1), .stage = stageValue(5),
                   .modified = id == 1001 ? QVariant(fresh) : QVariant(at(2020, 1, 1))});
     }
-    db().execute("update VALS set DATE_MODIFY = ? where OBJ_ID = 1002 and PARAM_ID = 2912", {fresh});
-    list(1003, 80, 8001, fresh);
-    list(1007, 80, 8001, fresh, 1);  // a deleted attendance value is no stamp
+    db().execute("update VALS set DATE_MODIFY = :date_modify where OBJ_ID = 1002 and PARAM_ID = 2912", {fresh});
+    value("VALL", 1003, 80, 8001, fresh);
+    value("VALL", 1007, 80, 8001, fresh, 1);  // a deleted attendance value is no stamp
     // Parent records: fresh link with both values; fresh link without the portal id.
     auto parentRecord = [this](qlonglong student, qlonglong record, const QVariant& inserted,
                                bool withPortalId) {
         link(record, student, 20, 10, inserted, null, record + 1);
-        text(record, 155, QStringLiteral("мать"));
+        value("VALS", record, 155, QStringLiteral("мать"));
         if (withPortalId)
-            text(record + 1, 1570, QStringLiteral("P-1"));
+            value("VALS", record + 1, 1570, QStringLiteral("P-1"));
     };
     parentRecord(1004, 2004, fresh, true);
     parentRecord(1005, 2005, fresh, false);
     parentRecord(1006, 2006, null, true);
-    db().execute("update VALS set DATE_MODIFY = ? where OBJ_ID = 2006", {fresh});
+    db().execute("update VALS set DATE_MODIFY = :date_modify where OBJ_ID = 2006", {fresh});
 
     const QString students = QStringLiteral(
-        "select distinct STUDENT_ID from DC_MS_CLASSES_PERIODS(?) order by 1");
+        "select distinct STUDENT_ID from DC_MS_CLASSES_PERIODS(:since) order by 1");
     EXPECT_EQ(rows(students, {at(2024, 1, 1)}), QStringList({"s1001", "s1002", "s1003", "s1004"}));
     EXPECT_EQ(rows(students, {at(2024, 2, 1)}), QStringList({"s1001", "s1002", "s1003", "s1004"}));
     EXPECT_TRUE(rows(students, {at(2024, 2, 1, 0, 1)}).isEmpty());
@@ -296,9 +293,9 @@ TEST_F(ExportClassesPeriodsTest, ChangeFilterLetsAStudentThroughOnAnyOneStamp)
 
     // A period with a null stamp is no change; one with all four stamps lets everyone through.
     period(1542, 151, 1170, 13, QDate(2023, 11, 6), QDate(2023, 12, 29), null);
-    db().execute("update LINKS set DATE_INS = ? where OBJ_ID = 1542", {fresh});
+    db().execute("update LINKS set DATE_INS = :date_ins where OBJ_ID = 1542", {fresh});
     EXPECT_EQ(rows(students, {at(2024, 1, 1)}).size(), 4);
-    db().execute("update VALL set DATE_MODIFY = ? where OBJ_ID = 1542", {at(2020, 1, 1)});
+    db().execute("update VALL set DATE_MODIFY = :date_modify where OBJ_ID = 1542", {at(2020, 1, 1)});
     EXPECT_EQ(rows(students, {at(2024, 1, 1)}).size(), 8);
 }
 
@@ -307,13 +304,13 @@ TEST_F(ExportClassesPeriodsTest, AnErrorOnAStudentNamesTheStudent)
     schoolWithParallels();
     student(1000, 500, QStringLiteral("s"));
     movement({.person = 1000, .group = 500, .in = QDate(2022, 9, 1), .stage = 4999});
-    listValue(4999, 49, QStringLiteral("пятый"));  // a grade that does not convert
+    listValue(4999, 49, {}, QStringLiteral("пятый"));  // a grade that does not convert
 
     const QString message = failure(call("*"));
     EXPECT_TRUE(message.contains(QStringLiteral("Ошибка на персоне 1000"))) << message.toStdString();
 
     // A school-wide value that does not convert is no student's error: it comes as raised.
-    db().execute("update LISTVALS set COST = 'одиннадцать' where LISTVAL_ID = ?", {stageValue(11)});
+    db().execute("update LISTVALS set COST = 'одиннадцать' where LISTVAL_ID = :listval_id", {stageValue(11)});
     const QString schoolWide = failure(call("*"));
     EXPECT_TRUE(schoolWide.contains(QStringLiteral("conversion error"), Qt::CaseInsensitive)) << schoolWide.toStdString();
     EXPECT_FALSE(schoolWide.contains(QStringLiteral("Ошибка на персоне")));

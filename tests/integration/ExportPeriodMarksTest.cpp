@@ -14,8 +14,8 @@ protected:
     {
         ExportTest::SetUp();
         school(2023);
-        classObject(500);
-        classObject(501, 187);
+        object(500, 9);
+        object(501, 187);
         stage(5);
         stage(6);
         schedule(151);
@@ -32,29 +32,33 @@ protected:
     void markPeriod(qlonglong id, qlonglong kind, const QDate& end, const QVariant& deleted = null)
     {
         link(id, 151, 154, 151, at(2020, 1, 1), deleted);
-        list(id, 1171, kind);
-        date(id, 1174, end);
+        value("VALL", id, 1171, kind);
+        value("VALD", id, 1174, end);
     }
     void column(qlonglong id, qlonglong journal, qlonglong kind, const QVariant& modified = at(2020, 1, 1),
                 const QVariant& deleted = null)
     {
-        db().execute("insert into CJ2_JOURNAL_FINALS (OBJ_ID, CJ_ID, FINAL_TYPE, DATE_MODIFY, DATE_DEL) "
-                     "values (?, ?, ?, ?, ?)",
-                     {id, journal, kind, modified, deleted});
+        db().execute(
+            "insert into CJ2_JOURNAL_FINALS (OBJ_ID, CJ_ID, FINAL_TYPE, DATE_MODIFY, DATE_DEL) "
+            "values (:obj_id, :cj_id, :final_type, :date_modify, :date_del)",
+            {id, journal, kind, modified, deleted});
     }
     void mark(qlonglong student, qlonglong column, qlonglong value, const QVariant& modified = at(2020, 1, 1),
               const QVariant& deleted = null)
     {
-        db().execute("insert into CJ2_MARK (STUDENT_ID, FINAL_ID, MARK_TYPE_ID, DATE_MODIFY, DATE_DEL) "
-                     "values (?, ?, ?, ?, ?)",
-                     {student, column, value, modified, deleted});
+        db().execute(
+            "insert into CJ2_MARK (STUDENT_ID, FINAL_ID, MARK_TYPE_ID, DATE_MODIFY, DATE_DEL) "
+            "values (:student_id, :final_id, :mark_type_id, :date_modify, :date_del)",
+            {student, column, value, modified, deleted});
     }
     void rating(qlonglong student, qlonglong subject, const QDate& day, double value,
                 const QVariant& modified = at(2020, 1, 1), const QVariant& deleted = null)
     {
-        db().execute("insert into CJ2_STUDENT_RATING (STUDENT_ID, SUBJECT_ID, RATE_DATE, RATE_VALUE, "
-                     "DATE_MODIFY, DATE_DEL) values (?, ?, ?, ?, ?, ?)",
-                     {student, subject, day, value, modified, deleted});
+        db().execute(
+            "insert into CJ2_STUDENT_RATING (STUDENT_ID, SUBJECT_ID, RATE_DATE, RATE_VALUE, "
+            "DATE_MODIFY, DATE_DEL) values (:student_id, :subject_id, :rate_date, :rate_value, :date_modify, "
+            ":date_del)",
+            {student, subject, day, value, modified, deleted});
     }
     // Journal `id` of subject `subject` on the subgroup with its column of mark kind 3002 (id + 10000).
     void subjectWithColumn(qlonglong id, qlonglong subject)
@@ -82,7 +86,7 @@ TEST_F(ExportPeriodMarksTest, MarkValuesAndForecastsGiveFactsScalesAndPlans)
     rating(1000, 7008, QDate(2023, 10, 20), 4.37);
     rating(1000, 7008, QDate(2023, 10, 25), 5.0, at(2020, 1, 1), at(2023, 10, 26));  // deleted
     rating(1000, 7008, QDate(2023, 11, 1), 2.0);                                     // after the end
-    text(7001, 2, QStringLiteral("Математика"));
+    value("VALS", 7001, 2, QStringLiteral("Математика"));
     subjectWithColumn(9009, 7009);  // neither mark nor forecast: no row
     journal(9010, 7010, 5000, 2023, 151);  // no column at all, but a forecast
     rating(1000, 7010, QDate(2023, 9, 30), 4.0);
@@ -100,7 +104,7 @@ TEST_F(ExportPeriodMarksTest, MarkValuesAndForecastsGiveFactsScalesAndPlans)
                   "7010|null|null|4.00|4.0|5-points|1|Пятибалльная",
               }));
 
-    const QStringList all = rows(call("*", "null, ?"), {at(2024, 1, 15, 8, 30)});
+    const QStringList all = rows(call("*", "null, :since"), {at(2024, 1, 15, 8, 30)});
     ASSERT_EQ(all.size(), 8);
     EXPECT_EQ(all.first(), QStringLiteral("abc-12S7001Y2023P3002|2023-Q1|7001|abc-12|500Y2023|%1|4|4|"
                                           "null|null|EXT-1|5|2023|5-points|1|Пятибалльная|"
@@ -245,18 +249,18 @@ TEST_F(ExportPeriodMarksTest, ChangeFilterTakesTheMarksStampBeforeItsColumns)
 
     // A changed class movement, registry id or parent record lets all of a student's rows through.
     pupil(1002);
-    db().execute("update PERSON_MOVEMENTS set DATE_MODIFY = ? where PERSON_ID = 1002 and GROUP_ID = 500",
+    db().execute("update PERSON_MOVEMENTS set DATE_MODIFY = :date_modify where PERSON_ID = 1002 and GROUP_ID = 500",
                  {fresh});
     pupil(1003);
-    db().execute("update VALS set DATE_MODIFY = ? where OBJ_ID = 1003 and PARAM_ID = 2912", {fresh});
+    db().execute("update VALS set DATE_MODIFY = :date_modify where OBJ_ID = 1003 and PARAM_ID = 2912", {fresh});
     pupil(1004);
     link(2004, 1004, 20, 10, fresh, null, 2005);
-    text(2004, 155, QStringLiteral("мать"));
-    text(2005, 1570, QStringLiteral("P-4"));
+    value("VALS", 2004, 155, QStringLiteral("мать"));
+    value("VALS", 2005, 1570, QStringLiteral("P-4"));
     for (qlonglong id : {1002, 1003, 1004})
         mark(id, 19002, 404);
 
-    const QString select = call("STUDENT_ID, SUBJECT_ID", "?");
+    const QString select = call("STUDENT_ID, SUBJECT_ID", ":since");
     EXPECT_EQ(rows(select, {at(2024, 1, 1)}),
               QStringList({"s1000|7001", "s1000|7004", "s1000|7005", "s1001|7006", "s1002|7002",
                            "s1003|7002", "s1004|7002"}));

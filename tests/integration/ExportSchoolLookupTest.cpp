@@ -41,9 +41,9 @@ TEST_F(ExportSchoolLookupTest, TheSchoolNeedsItsLiveValuesAndARootLink)
 
     db().execute("update VALL set LISTVAL_ID = 1 where OBJ_ID = 1 and PARAM_ID = 1236");  // no such value
     EXPECT_EQ(refusing(), QStringList({"Q1", "Q3", "Q7"}));
-    db().execute("update VALL set LISTVAL_ID = ? where OBJ_ID = 1 and PARAM_ID = 1236", {yearValue(2023)});
+    db().execute("update VALL set LISTVAL_ID = :listval_id where OBJ_ID = 1 and PARAM_ID = 1236", {yearValue(2023)});
 
-    db().execute("update LINKS set DATE_DEL = ? where OBJ_ID = 1", {at(2023, 1, 1)});
+    db().execute("update LINKS set DATE_DEL = :date_del where OBJ_ID = 1", {at(2023, 1, 1)});
     EXPECT_EQ(refusing(), QStringList({"Q1", "Q3", "Q7"}));
     db().execute("update LINKS set DATE_DEL = null, PARENT_ID = 99 where OBJ_ID = 1");
     EXPECT_EQ(refusing(), QStringList({"Q1", "Q3", "Q7"}));

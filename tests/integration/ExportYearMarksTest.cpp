@@ -15,14 +15,14 @@ protected:
     {
         ExportTest::SetUp();
         school(2023);
-        classObject(500);
-        classObject(600);
+        object(500, 9);
+        object(600, 9);
         stage(5);
         stage(6);
         for (int v = 3014; v <= 3018; ++v)
-            listValue(v, 300, v - 3013, QString::number(v - 3013));
-        listValue(3019, 300, 0, QStringLiteral("зачёт"));
-        listValue(3020, 300, 0, QStringLiteral("незачёт"));
+            listValue(v, 300, {}, v - 3013, {}, QString::number(v - 3013));
+        listValue(3019, 300, {}, 0, {}, QStringLiteral("зачёт"));
+        listValue(3020, 300, {}, 0, {}, QStringLiteral("незачёт"));
     }
 
     // A student of class 500 since 1 September 2023.
@@ -48,8 +48,8 @@ TEST_F(ExportYearMarksTest, MarkValuesGiveFactsAndScales)
         valm(markId++, 1000, 2023, m[0], 3013, m[1]);
     journal(9001, 7001, 500, 2023, 151);  // has a year mark: no second row
     journal(9008, 7008, 500, 2023, 151);  // none yet
-    text(7001, 2, QStringLiteral("Математика"));
-    text(7008, 2, QStringLiteral("Физика"));
+    value("VALS", 7001, 2, QStringLiteral("Математика"));
+    value("VALS", 7008, 2, QStringLiteral("Физика"));
 
     EXPECT_EQ(rows(call("SUBJECT_ID, FACT, FIVEPOINT_FACT, FINAL_FACT, FIVEPOINT_FINAL_FACT, "
                         "MARK_SCALE_CODE, MARK_SCALE_VALUE, MARK_SCALE_DESCRIPTION")),
@@ -65,7 +65,7 @@ TEST_F(ExportYearMarksTest, MarkValuesGiveFactsAndScales)
               }));
 
     // Every column of the first and the last row, in the data format's order.
-    const QStringList all = rows(call("*", "null, ?"), {at(2024, 1, 15, 8, 30)});
+    const QStringList all = rows(call("*", "null, :since"), {at(2024, 1, 15, 8, 30)});
     ASSERT_EQ(all.size(), 8);
     EXPECT_EQ(all.first(), QStringLiteral("abc-12S7001Y2023|7001|abc-12|500Y2023|%1|3|3|5|5|null|null|"
                                           "EXT-1|5|2023|5-points|1|Пятибалльная|2024-05-20 00:00:00|"
@@ -149,20 +149,20 @@ TEST_F(ExportYearMarksTest, ChangeFilterDecidesRowByRow)
     journal(9005, 7005, 500, 2023, 151);                 // no year mark, no stamp of its own
 
     pupil(1001);
-    db().execute("update VALS set DATE_MODIFY = ? where OBJ_ID = 1001 and PARAM_ID = 2912", {fresh});
+    db().execute("update VALS set DATE_MODIFY = :date_modify where OBJ_ID = 1001 and PARAM_ID = 2912", {fresh});
     valm(9, 1001, 2023, 7001, 3011, 3016);
 
     pupil(1002);
     link(2002, 1002, 20, 10, fresh, null, 2003);
-    text(2002, 155, QStringLiteral("отец"));
-    text(2003, 1570, QStringLiteral("P-2"));
+    value("VALS", 2002, 155, QStringLiteral("отец"));
+    value("VALS", 2003, 1570, QStringLiteral("P-2"));
     valm(10, 1002, 2023, 7001, 3011, 3016);
 
     pupil(1003);
-    db().execute("update PERSON_MOVEMENTS set DATE_MODIFY = ? where PERSON_ID = 1003", {fresh});
+    db().execute("update PERSON_MOVEMENTS set DATE_MODIFY = :date_modify where PERSON_ID = 1003", {fresh});
     valm(11, 1003, 2023, 7001, 3011, 3016);
 
-    const QString select = call("STUDENT_ID, SUBJECT_ID", "?");
+    const QString select = call("STUDENT_ID, SUBJECT_ID", ":since");
     EXPECT_EQ(rows(select, {at(2024, 1, 1)}),
               QStringList({"s1000|7001", "s1000|7003", "s1000|7004", "s1001|7001", "s1001|7005",
                            "s1002|7001", "s1002|7005", "s1003|7001", "s1003|7005"}));

@@ -51,8 +51,10 @@ protected:
     qlonglong journal(const QVariant& subject, const QVariant& stage, int type = 0)
     {
         const qlonglong id = ++FLastId;
-        session.execute("INSERT INTO CJ2_JOURNAL (OBJ_ID, SUBJECT_ID, STAGE_INDEX, JOURNAL_TYPE) VALUES (?, ?, ?, ?)",
-                        {id, subject, stage, type});
+        session.execute(
+            "INSERT INTO CJ2_JOURNAL (OBJ_ID, SUBJECT_ID, STAGE_INDEX, JOURNAL_TYPE) VALUES (:obj_id, :subject_id, "
+            ":stage_index, :journal_type)",
+            {id, subject, stage, type});
         return id;
     }
 
@@ -60,15 +62,17 @@ protected:
     qlonglong lesson(qlonglong journal, const QDate& date, int num, int flags, const QVariant& text = {})
     {
         const qlonglong id = ++FLastId;
-        session.execute("INSERT INTO CJ2_JOURNAL_LESSONS (OBJ_ID, CJ_ID, LESSON_DATE, LESSON_NUM, IS_PUBLISHED,"
-                        " IS_COMPLETED, LESSON_EXTRA) VALUES (?, ?, ?, ?, ?, ?, ?)",
-                        {id, journal, date, num, flags & 1, (flags >> 1) & 1, text});
+        session.execute(
+            "INSERT INTO CJ2_JOURNAL_LESSONS (OBJ_ID, CJ_ID, LESSON_DATE, LESSON_NUM, IS_PUBLISHED,"
+            " IS_COMPLETED, LESSON_EXTRA) VALUES (:obj_id, :cj_id, :lesson_date, :lesson_num, :is_published, "
+            ":is_completed, :lesson_extra)",
+            {id, journal, date, num, flags & 1, (flags >> 1) & 1, text});
         return id;
     }
 
     QVariant text(qlonglong lesson)
     {
-        return session.scalar("SELECT LESSON_EXTRA FROM CJ2_JOURNAL_LESSONS WHERE OBJ_ID = ?", {lesson});
+        return session.scalar("SELECT LESSON_EXTRA FROM CJ2_JOURNAL_LESSONS WHERE OBJ_ID = :obj_id", {lesson});
     }
 
     QList<QVariantList> allTexts()
@@ -76,7 +80,10 @@ protected:
         return session.query("SELECT OBJ_ID, LESSON_EXTRA FROM CJ2_JOURNAL_LESSONS ORDER BY OBJ_ID");
     }
 
-    qlonglong markers() { return session.scalar("SELECT COUNT(*) FROM INFO WHERE INFO_CODE = ?", {kMarker}).toLongLong(); }
+    qlonglong markers()
+    {
+        return session.scalar("SELECT COUNT(*) FROM INFO WHERE INFO_CODE = :info_code", {kMarker}).toLongLong();
+    }
 
 private:
     qlonglong FLastId = 1000;
@@ -118,8 +125,9 @@ TEST_F(LessonLinksTest, WorksOnceUntilItsTransactionIsUndone)
     installOpen();
     session.commit();
     call();
-    EXPECT_EQ(session.query("SELECT INFO_NAME FROM INFO WHERE INFO_CODE = ? AND INFO_VAL IS NOT NULL", {kMarker}),
-              QList<QVariantList>({{kMarker}}));
+    EXPECT_EQ(
+        session.query("SELECT INFO_NAME FROM INFO WHERE INFO_CODE = :info_code AND INFO_VAL IS NOT NULL", {kMarker}),
+        QList<QVariantList>({{kMarker}}));
     session.rollback();
     EXPECT_EQ(markers(), 0);
     EXPECT_EQ(text(l), QVariant("a"));
@@ -143,7 +151,7 @@ TEST_F(LessonLinksTest, LinksTheLastLessonGivenInDecemberAndThePlannedOnesUntilT
     const qlonglong later = lesson(j, dec(27), 1, 0);
     const qlonglong deletedGiven = lesson(j, dec(28), 1, 1);
     const qlonglong deletedPlanned = lesson(j, dec(29), 1, 0);
-    session.execute("UPDATE CJ2_JOURNAL_LESSONS SET DATE_DEL = CURRENT_TIMESTAMP WHERE OBJ_ID IN (?, ?)",
+    session.execute("UPDATE CJ2_JOURNAL_LESSONS SET DATE_DEL = CURRENT_TIMESTAMP WHERE OBJ_ID IN (:given, :planned)",
                     {deletedGiven, deletedPlanned});
     const qlonglong afterWindow = lesson(j, dec(31), 1, 0);
     const qlonglong january = lesson(j, QDate(2024, 1, 10), 1, 1);
@@ -171,7 +179,7 @@ TEST_F(LessonLinksTest, JournalsWithoutAnAnchorOrANewLinkStayAsTheyAre)
     lesson(journal(185, 37, 1), dec(10), 1, 1);  // another journal type
     const qlonglong gone = journal(185, 37);
     lesson(gone, dec(10), 1, 1);
-    session.execute("UPDATE CJ2_JOURNAL SET DATE_DEL = CURRENT_TIMESTAMP WHERE OBJ_ID = ?", {gone});
+    session.execute("UPDATE CJ2_JOURNAL SET DATE_DEL = CURRENT_TIMESTAMP WHERE OBJ_ID = :obj_id", {gone});
     lesson(journal(185, 48), dec(10), 1, 1);
     lesson(journal(185, QVariant()), dec(10), 1, 1);
     lesson(journal(QVariant(), 40), dec(10), 1, 1);
@@ -216,7 +224,7 @@ TEST_F(LessonLinksTest, ReplacesOldLinksOrAppendsTheNewOneOnce)
 
     // Doing the work again changes nothing.
     const QList<QVariantList> done = allTexts();
-    session.execute("DELETE FROM INFO WHERE INFO_CODE = ?", {kMarker});
+    session.execute("DELETE FROM INFO WHERE INFO_CODE = :info_code", {kMarker});
     call();
     EXPECT_EQ(allTexts(), done);
 }
@@ -259,13 +267,14 @@ TEST_F(LessonLinksTest, TextsAreHeldInTwoThousandCharacters)
     session.rollback();
 
     // One character more fails with the server's error and undoes the call, marker included.
-    session.execute("UPDATE CJ2_JOURNAL_LESSONS SET LESSON_EXTRA = ? WHERE OBJ_ID = ?", {fits + "!", l});
+    session.execute("UPDATE CJ2_JOURNAL_LESSONS SET LESSON_EXTRA = :lesson_extra WHERE OBJ_ID = :obj_id",
+                    {fits + "!", l});
     EXPECT_TRUE(serverErrorOf([&] { call(); }).contains("truncation"));
     EXPECT_EQ(markers(), 0);
     EXPECT_FALSE(text(first).isValid());
 
     // So does a stored text longer than 2000 characters, even where no link is written.
-    session.execute("UPDATE CJ2_JOURNAL_LESSONS SET LESSON_EXTRA = 'short' WHERE OBJ_ID = ?", {l});
+    session.execute("UPDATE CJ2_JOURNAL_LESSONS SET LESSON_EXTRA = 'short' WHERE OBJ_ID = :obj_id", {l});
     lesson(journal(190, 43), dec(20), 1, 1, QString(2001, QLatin1Char('m')));
     EXPECT_TRUE(serverErrorOf([&] { call(); }).contains("truncation"));
     EXPECT_EQ(markers(), 0);

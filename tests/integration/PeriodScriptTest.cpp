@@ -2,6 +2,7 @@
 // checks and the mark kind it writes, FIX_PERIOD_FIELDS over the school's schedules, the
 // parameter 1171 upsert, the movement stamp and the grant, and the hotfix transaction undoing
 // everything when the period repair fails.
+#include "SchoolBuilder.h"
 #include "ScriptTestSupport.h"
 
 #include "ScriptCatalogue.h"
@@ -21,16 +22,14 @@ const QString kMixed = QStringLiteral(
     "расписания периодов для четверей, полугодий и т.д.");
 
 // Builds object trees (OBJECTS and LINKS rows) and study periods with their kinds.
-class PeriodTreeTest : public ScriptDatabaseTest {
+class PeriodTreeTest : public ScriptDatabaseTest, protected testsupport::SchoolBuilder {
 protected:
+    testsupport::TestSession& db() override { return session; }
 
     qlonglong place(const QVariant& parent, int type, const QVariant& parentType)
     {
-        const qlonglong id = ++FLastId;
-        session.execute("INSERT INTO OBJECTS (OBJ_ID, TYPE_ID) VALUES (?, ?)", {id, type});
-        session.execute("INSERT INTO LINKS (OBJ_ID, PARENT_ID, OBJ_TYPE_ID, PARENT_TYPE_ID) VALUES (?, ?, ?, ?)",
-                        {id, parent, type, parentType});
-        return id;
+        node(++FLastId, parent, type, parentType);
+        return FLastId;
     }
 
     qlonglong school()
@@ -58,24 +57,23 @@ protected:
 
     void setKind(qlonglong period, const QVariant& kind, int isDel = 0)
     {
-        session.execute("INSERT INTO VALL (PARAM_ID, OBJ_ID, LISTVAL_ID, IS_DEL) VALUES (1170, ?, ?, ?)",
-                        {period, kind, isDel});
+        value("VALL", period, 1170, kind, {}, isDel);
     }
 
     void deleteLink(qlonglong obj)
     {
-        session.execute("UPDATE LINKS SET DATE_DEL = CURRENT_TIMESTAMP WHERE OBJ_ID = ?", {obj});
+        session.execute("UPDATE LINKS SET DATE_DEL = CURRENT_TIMESTAMP WHERE OBJ_ID = :obj_id", {obj});
     }
 
     void verify(qlonglong period, const QVariant& kind)
     {
-        session.execute("EXECUTE PROCEDURE PERIOD_VERIFY(?, ?)", {period, kind});
+        session.execute("EXECUTE PROCEDURE PERIOD_VERIFY(:period, :kind)", {period, kind});
     }
 
     // The period's live mark kind; invalid when it has none or it is null.
     QVariant markKind(qlonglong period)
     {
-        return session.scalar("SELECT LISTVAL_ID FROM VALL WHERE PARAM_ID = 1171 AND OBJ_ID = ? AND IS_DEL = 0",
+        return session.scalar("SELECT LISTVAL_ID FROM VALL WHERE PARAM_ID = 1171 AND OBJ_ID = :obj_id AND IS_DEL = 0",
                               {period});
     }
 
@@ -252,7 +250,7 @@ TEST_F(PeriodTest, FixPeriodFieldsFailsOnAnInconsistentScheduleAndKeepsNothing)
     EXPECT_TRUE(serverErrorOf([&] { run({"Q9"}); }).contains(kRepeated));
     EXPECT_EQ(markKindCount(), 0) << "the failed statement is undone as a whole";
 
-    session.execute("UPDATE VALL SET LISTVAL_ID = 10 WHERE PARAM_ID = 1170 AND OBJ_ID = ?", {twice});
+    session.execute("UPDATE VALL SET LISTVAL_ID = 10 WHERE PARAM_ID = 1170 AND OBJ_ID = :obj_id", {twice});
     EXPECT_TRUE(serverErrorOf([&] { run({"Q9"}); }).contains(kMixed));
     EXPECT_EQ(markKindCount(), 0);
 }
@@ -294,15 +292,17 @@ TEST_F(ScriptDatabaseTest, StampMarksOnlyLiveClassMovementsAfterTheBoundary)
         {QDate(2023, 9, 1), 9, true, false},    {QDate(2023, 9, 1), 8, false, false},
     };
     for (int i = 0; i < movements.size(); ++i)
-        session.execute("INSERT INTO PERSON_MOVEMENTS (MOVEMENT_ID, PERSON_ID, GROUP_TYPE_ID, DATE_IN, DATE_MODIFY,"
-                        " DATE_DEL) VALUES (?, ?, ?, ?, ?, ?)",
-                        {i + 1, 500 + i, movements[i].groupType, movements[i].in, old,
-                         movements[i].deleted ? QVariant(old) : QVariant()});
+        session.execute(
+            "INSERT INTO PERSON_MOVEMENTS (MOVEMENT_ID, PERSON_ID, GROUP_TYPE_ID, DATE_IN, DATE_MODIFY,"
+            " DATE_DEL) VALUES (:movement_id, :person_id, :group_type_id, :date_in, :date_modify, :date_del)",
+            {i + 1, 500 + i, movements[i].groupType, movements[i].in, old,
+             movements[i].deleted ? QVariant(old) : QVariant()});
     session.commit();
     run({"Q2"});
     for (int i = 0; i < movements.size(); ++i) {
         const QDateTime stamp =
-            session.scalar("SELECT DATE_MODIFY FROM PERSON_MOVEMENTS WHERE MOVEMENT_ID = ?", {i + 1}).toDateTime();
+            session.scalar("SELECT DATE_MODIFY FROM PERSON_MOVEMENTS WHERE MOVEMENT_ID = :movement_id", {i + 1})
+                .toDateTime();
         if (movements[i].stamped)
             EXPECT_GT(stamp, QDateTime::currentDateTime().addSecs(-600)) << i;
         else

@@ -31,13 +31,14 @@ TEST(ProductStandInsTest, ValAddWritesEveryValueTypeIntoItsTable)
     TestSession s(db.serverName());
     const QList<std::pair<int, int>> params{{2, 1}, {2819, 2}, {1191, 3}, {2181, 4}, {69, 5}, {1170, 6}};
     for (const auto& [param, type] : params)
-        s.execute(QStringLiteral("INSERT INTO PARAMS (PARAM_ID, PARAM_TYPE) VALUES (?, ?)"), {param, type});
+        s.execute(QStringLiteral("INSERT INTO PARAMS (PARAM_ID, PARAM_TYPE) VALUES (:param_id, :param_type)"),
+                  {param, type});
 
     const auto add = [&](const QVariantList& args) {
-        QString marks = QStringLiteral("?");
-        for (int i = 1; i < args.size(); ++i)
-            marks += QStringLiteral(", ?");
-        return s.scalar(QStringLiteral("SELECT BLOB_ID FROM VAL_ADD(") + marks + ")", args);
+        QStringList marks;
+        for (int i = 0; i < args.size(); ++i)
+            marks << QStringLiteral(":a%1").arg(i);
+        return s.scalar(QStringLiteral("SELECT BLOB_ID FROM VAL_ADD(") + marks.join(", ") + ")", args);
     };
     const QVariant first = add({2, 100, QStringLiteral("Школа № 1"), 7});
     EXPECT_EQ(first.typeId(), QMetaType::LongLong);
@@ -95,15 +96,21 @@ TEST(ProductStandInsTest, StandInsRecordTheirCallsInOrderAndAnswerAsTold)
                                      "TARVELL_EDUCATION_LEAVE_CHECK(5, 2024-03-15, 7)"}));
 
     // Answers: for the object first, else for any object; a raise message makes the call fail.
-    s.execute(QStringLiteral("INSERT INTO STUB_RESULTS (PROC_NAME, OBJ_ID, RESULT_VALUE) VALUES (?, ?, ?)"),
-              {QStringLiteral("GIA_CLASS_SINONIM_GET"), QVariant(), QStringLiteral("10 А (ГИА)")});
-    s.execute(QStringLiteral("INSERT INTO STUB_RESULTS (PROC_NAME, OBJ_ID, RESULT_VALUE) VALUES (?, ?, ?)"),
-              {QStringLiteral("GIA_CLASS_SINONIM_GET"), 6, QStringLiteral("11 Б")});
+    s.execute(
+        QStringLiteral(
+            "INSERT INTO STUB_RESULTS (PROC_NAME, OBJ_ID, RESULT_VALUE) VALUES (:proc_name, :obj_id, :result_value)"),
+        {QStringLiteral("GIA_CLASS_SINONIM_GET"), QVariant(), QStringLiteral("10 А (ГИА)")});
+    s.execute(
+        QStringLiteral(
+            "INSERT INTO STUB_RESULTS (PROC_NAME, OBJ_ID, RESULT_VALUE) VALUES (:proc_name, :obj_id, :result_value)"),
+        {QStringLiteral("GIA_CLASS_SINONIM_GET"), 6, QStringLiteral("11 Б")});
     EXPECT_EQ(s.scalar(QStringLiteral("SELECT SINONIM FROM GIA_CLASS_SINONIM_GET(5)")),
               QVariant(QStringLiteral("10 А (ГИА)")));
     EXPECT_EQ(s.scalar(QStringLiteral("SELECT SINONIM FROM GIA_CLASS_SINONIM_GET(6)")), QVariant(QStringLiteral("11 Б")));
-    s.execute(QStringLiteral("INSERT INTO STUB_RESULTS (PROC_NAME, OBJ_ID, RAISE_MESSAGE) VALUES (?, ?, ?)"),
-              {QStringLiteral("CHECK_OP_PLAN_EXISTS"), 5, QStringLiteral("К программе привязаны учебные планы")});
+    s.execute(
+        QStringLiteral(
+            "INSERT INTO STUB_RESULTS (PROC_NAME, OBJ_ID, RAISE_MESSAGE) VALUES (:proc_name, :obj_id, :raise_message)"),
+        {QStringLiteral("CHECK_OP_PLAN_EXISTS"), 5, QStringLiteral("К программе привязаны учебные планы")});
     s.commit();
     EXPECT_TRUE(failureOf(s, QStringLiteral("EXECUTE PROCEDURE CHECK_OP_PLAN_EXISTS(5)"))
                     .contains(QStringLiteral("К программе привязаны учебные планы")));
@@ -121,7 +128,8 @@ TEST(ProductStandInsTest, ReadingProceduresFollowTheTreeValuesAndTexts)
     const QList<QVariantList> links{{1, QVariant(), 2, QVariant()}, {10, 1, 7, 2}, {20, 10, 8, 7},
                                     {30, 20, 9, 8},                 {40, 30, 10, 9}};
     for (const QVariantList& l : links)
-        s.execute(QStringLiteral("INSERT INTO LINKS (OBJ_ID, PARENT_ID, OBJ_TYPE_ID, PARENT_TYPE_ID) VALUES (?, ?, ?, ?)"),
+        s.execute(QStringLiteral("INSERT INTO LINKS (OBJ_ID, PARENT_ID, OBJ_TYPE_ID, PARENT_TYPE_ID) VALUES (:obj_id, "
+                                 ":parent_id, :obj_type_id, :parent_type_id)"),
                   l);
     s.execute(QStringLiteral("INSERT INTO LINKS (OBJ_ID, PARENT_ID, OBJ_TYPE_ID, PARENT_TYPE_ID, DATE_DEL) "
                              "VALUES (40, 2, 10, 2, CURRENT_TIMESTAMP)"));
@@ -129,8 +137,9 @@ TEST(ProductStandInsTest, ReadingProceduresFollowTheTreeValuesAndTexts)
               (QList<QVariantList>{{qlonglong(1)}}));
     EXPECT_EQ(s.query(QStringLiteral("SELECT OBJ_ID FROM OBJECT_PARENTS_GET(40, NULL) ORDER BY 1")).size(), 4);
 
-    s.execute(QStringLiteral("INSERT INTO RESOURCES (RES_ID, LANG_CODE, VAL, VAL_LONG) VALUES (500, 'ru', ?, ?)"),
-              {QStringLiteral("Учитель"), QStringLiteral("Учитель начальных классов")});
+    s.execute(
+        QStringLiteral("INSERT INTO RESOURCES (RES_ID, LANG_CODE, VAL, VAL_LONG) VALUES (500, 'ru', :val, :val_long)"),
+        {QStringLiteral("Учитель"), QStringLiteral("Учитель начальных классов")});
     s.execute(QStringLiteral("INSERT INTO RESOURCES (RES_ID, LANG_CODE, VAL) VALUES (500, 'en', 'Teacher')"));
     s.execute(QStringLiteral("INSERT INTO LISTVALS (LISTVAL_ID, LIST_ID, RES_ID) VALUES (900, 58, 500)"));
     s.execute(QStringLiteral("INSERT INTO PARAMS (PARAM_ID, PARAM_TYPE, LIST_ID) VALUES (58, 6, 58)"));
@@ -153,7 +162,7 @@ TEST(ProductStandInsTest, ReadingProceduresFollowTheTreeValuesAndTexts)
 
     // A new link takes the parent's type from its own link; an existing live link is reused.
     const QVariant link = s.scalar(QStringLiteral("SELECT LINK_ID FROM OBJECT_ADD_LINK(20, 40, 10, NULL, NULL, 7)"));
-    EXPECT_EQ(s.query(QStringLiteral("SELECT PARENT_TYPE_ID, USER_ID FROM LINKS WHERE LINK_ID = ?"), {link}),
+    EXPECT_EQ(s.query(QStringLiteral("SELECT PARENT_TYPE_ID, USER_ID FROM LINKS WHERE LINK_ID = :link_id"), {link}),
               (QList<QVariantList>{{qlonglong(8), qlonglong(7)}}));
     EXPECT_EQ(s.scalar(QStringLiteral("SELECT LINK_ID FROM OBJECT_ADD_LINK(20, 40, 10, NULL, NULL, 7)")), link);
 }

@@ -20,8 +20,8 @@ inline QString serverErrorOf(const std::function<void()>& call) { return message
 inline QStringList callLog(TestSession& session, qlonglong after = 0)
 {
     QStringList calls;
-    for (const QVariantList& row :
-         session.query(QStringLiteral("SELECT PROC_NAME, ARGS FROM CALL_LOG WHERE LOG_ID > ? ORDER BY LOG_ID"), {after}))
+    for (const QVariantList& row : session.query(
+             QStringLiteral("SELECT PROC_NAME, ARGS FROM CALL_LOG WHERE LOG_ID > :log_id ORDER BY LOG_ID"), {after}))
         calls << row[0].toString() + "(" + row[1].toString() + ")";
     return calls;
 }

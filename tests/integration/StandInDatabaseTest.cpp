@@ -1,5 +1,5 @@
 // The stand-in product database (a test double of the school product's database) and the
-// test session over the project's client binding.
+// test session over the layer's components.
 
 #include "ScratchDatabase.h"
 #include "TestEnv.h"
@@ -39,8 +39,8 @@ TEST(StandInDatabaseTest, EveryMappedTypeGoesInAndComesBack)
                               QDate(2023, 12, 30),
                               QTime(13, 45, 7, 250),
                               QDateTime(QDate(2024, 1, 9), QTime(8, 30, 0, 125))};
-    s.execute(QStringLiteral("INSERT INTO T VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"), values);
-    s.execute(QStringLiteral("INSERT INTO T (K) VALUES (?)"), {2});
+    s.execute(QStringLiteral("INSERT INTO T VALUES (:k, :si, :i, :bi, :n, :f, :dp, :c, :v, :b, :d, :tm, :ts)"), values);
+    s.execute(QStringLiteral("INSERT INTO T (K) VALUES (:k)"), {2});
     s.commit();
 
     const auto rows = s.query(QStringLiteral("SELECT * FROM T ORDER BY K"));
@@ -65,12 +65,12 @@ TEST(StandInDatabaseTest, EveryMappedTypeGoesInAndComesBack)
     for (int i = 1; i < rows[1].size(); ++i)
         EXPECT_FALSE(rows[1][i].isValid()) << "column " << i << " of the row without values";
 
-    // Parameters convert on the server into the column's type; null parameters compare as nulls.
-    EXPECT_EQ(s.scalar(QStringLiteral("SELECT COUNT(*) FROM T WHERE D = ? AND V = ?"),
+    // A text compares with a date column by the server's conversion; null parameters compare as nulls.
+    EXPECT_EQ(s.scalar(QStringLiteral("SELECT COUNT(*) FROM T WHERE D = CAST(:d AS VARCHAR(10)) AND V = :v"),
                        {QStringLiteral("30.12.2023"), QStringLiteral("Учебный период")}),
               QVariant(1));
     EXPECT_FALSE(s.scalar(QStringLiteral("SELECT K FROM T WHERE K = 3")).isValid());
-    EXPECT_EQ(s.scalar(QStringLiteral("SELECT CAST(? AS VARCHAR(10)) FROM RDB$DATABASE"), {QVariant()}), QVariant());
+    EXPECT_EQ(s.scalar(QStringLiteral("SELECT CAST(:v AS VARCHAR(10)) FROM RDB$DATABASE"), {QVariant()}), QVariant());
 }
 
 TEST(StandInDatabaseTest, DataErrorMessageReachesTheTestInFull)

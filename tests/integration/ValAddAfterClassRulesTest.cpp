@@ -19,10 +19,10 @@ TEST_F(ClassRulesTest, FamilyRulesCopyTheParentAndTheValueToChildren)
     listValue(8000, 800);
     listValue(8001, 800, 8000);
     constexpr qlonglong kChild = 1000000060, kOtherType = 1000000061, kGone = 1000000062;
-    link(kChild, kClass, 126, 9);
-    link(kOtherType, kClass, 10, 9);
-    link(kGone, kClass, 126, 9);
-    db().execute("UPDATE LINKS SET DATE_DEL = CURRENT_TIMESTAMP WHERE OBJ_ID = ?", {kGone});
+    node(kChild, kClass, 126, 9);
+    node(kOtherType, kClass, 10, 9);
+    node(kGone, kClass, 126, 9);
+    db().execute("UPDATE LINKS SET DATE_DEL = CURRENT_TIMESTAMP WHERE OBJ_ID = :obj_id", {kGone});
 
     // Both parts, the parent first; results not kept
     const Result r = call(1, kClass, "8001", "GIA_PRO_LANG_CLASS2");
@@ -40,7 +40,7 @@ TEST_F(ClassRulesTest, FamilyRulesCopyTheParentAndTheValueToChildren)
 
     // Buildings keep each copy's result
     constexpr qlonglong kBuilding = 1000000063;
-    link(kBuilding, kClass, 61, 9);
+    node(kBuilding, kClass, 61, 9);
     const Result kept = call(1, kClass, "8001", "BUILDING_OWNERSHIP");
     EXPECT_FALSE(kept.refreshFlag.isValid());
     EXPECT_EQ(live("VALL", kBuilding, 527), 8001);
@@ -51,11 +51,11 @@ TEST_F(ClassRulesTest, AttestationTypeWritesTheSynonymAndTheStudentsCategory)
 {
     const QString c = QString::number(kClass);
     object(kClass, 9);
-    link(kPupil, kClass, 10, 9);
-    link(kPupil2, kClass, 10, 9);
-    link(kPupil3, kClass, 10, 9);
-    setList(kPupil2, 1340, 10874);
-    setList(kPupil3, 1340, 5000);
+    node(kPupil, kClass, 10, 9);
+    node(kPupil2, kClass, 10, 9);
+    node(kPupil3, kClass, 10, 9);
+    value("VALL", kPupil2, 1340, 10874);
+    value("VALL", kPupil3, 1340, 5000);
 
     // 11217, or a deleted value: the check only
     for (const auto& [val, isDel] : {std::pair<const char*, int>{"11217", 0}, {"42", 1}}) {
@@ -75,23 +75,23 @@ TEST_F(ClassRulesTest, AttestationTypeWritesTheSynonymAndTheStudentsCategory)
 
     // A college keeps the students' category
     setOrganisationKind("C");
-    setList(kPupil, 1340, 2992);
+    value("VALL", kPupil, 1340, 2992);
     call(1, kClass, "42", "GIA_TYPE_CLASS");
     EXPECT_EQ(live("VALL", kPupil, 1340), 2992);
 
     // An object of another type has no synonym parameter: nothing is written for it
     setOrganisationKind("O");
     object(kClass, 300);
-    db().execute("DELETE FROM VALS WHERE OBJ_ID = ?", {kClass});
+    db().execute("DELETE FROM VALS WHERE OBJ_ID = :obj_id", {kClass});
     EXPECT_EQ(call(1, kClass, "42", "GIA_TYPE_CLASS").refreshFlag, "REFRESH_TAB");
-    EXPECT_EQ(db().scalar("SELECT COUNT(*) FROM VALS WHERE OBJ_ID = ?", {kClass}), 0);
+    EXPECT_EQ(db().scalar("SELECT COUNT(*) FROM VALS WHERE OBJ_ID = :obj_id", {kClass}), 0);
     EXPECT_EQ(live("VALL", kPupil, 1340), 2993);
 }
 
 TEST_F(ClassRulesTest, ClassNamesTakeTheSynonymOnlyWhenUnnamed)
 {
     object(kClass, 9);
-    setText(kClass, 1363, "5А");
+    value("VALS", kClass, 1363, "5А");
     const QStringList before = snapshot();
     EXPECT_EQ(call(1, kClass, "1", "CLASS_NAME").refreshFlag, "REFRESH_TAB");
     EXPECT_EQ(snapshot(), before);
@@ -99,7 +99,7 @@ TEST_F(ClassRulesTest, ClassNamesTakeTheSynonymOnlyWhenUnnamed)
     EXPECT_EQ(snapshot(), before);
     // An attestation class without a name gets its synonym, even a null one
     call(1, kClass, "1", "GIA_VIRTUAL_CLASS_NAME");
-    EXPECT_TRUE(db().scalar("SELECT 1 FROM VALS WHERE PARAM_ID = 821 AND OBJ_ID = ? AND IS_DEL = 0", {kClass})
+    EXPECT_TRUE(db().scalar("SELECT 1 FROM VALS WHERE PARAM_ID = 821 AND OBJ_ID = :obj_id AND IS_DEL = 0", {kClass})
                     .isValid());
 }
 
@@ -116,13 +116,13 @@ TEST_F(ClassRulesTest, SpecialtyCodeFollowsTheListValueWithThatTag)
     call(1, kClass, "43.01.09", "FGOS_SPECIALITY_CODE");  // deleted list values count
     EXPECT_EQ(live("VALL", kClass, 1753), 24401);
     call(1, kClass, "no.such.code", "FGOS_SPECIALITY_CODE");
-    EXPECT_TRUE(db().scalar("SELECT 1 FROM VALL WHERE PARAM_ID = 3378 AND OBJ_ID = ? AND IS_DEL = 0", {kClass})
+    EXPECT_TRUE(db().scalar("SELECT 1 FROM VALL WHERE PARAM_ID = 3378 AND OBJ_ID = :obj_id AND IS_DEL = 0", {kClass})
                     .isValid());
     EXPECT_FALSE(live("VALL", kClass, 3378).isValid());
 
     // Deleting the code deletes the profession or specialty itself
     EXPECT_EQ(call(1, kClass, {}, "FGOS_SPECIALITY_CODE", 1).refreshFlag, "REFRESH_TAB");
-    EXPECT_EQ(db().scalar("SELECT COUNT(*) FROM VALL WHERE OBJ_ID = ? AND IS_DEL = 0", {kClass}), 0);
+    EXPECT_EQ(db().scalar("SELECT COUNT(*) FROM VALL WHERE OBJ_ID = :obj_id AND IS_DEL = 0", {kClass}), 0);
 
     // Two list values with the tag fail the call
     listValue(35201, 352, {}, {}, {}, "09.02.07");
@@ -142,15 +142,15 @@ TEST_F(ClassRulesTest, DatesAndYearsAreKeptInStep)
     EXPECT_FALSE(r.blobId.isValid());
 
     // A new year moves the stored date into it, or makes 1 January of it
-    setDate(kClass, 2181, QDate(2024, 3, 15));
+    value("VALD", kClass, 2181, QDate(2024, 3, 15));
     call(2182, kClass, "2025", "YEARASDATEASYEAR");
     EXPECT_EQ(live("VALD", kClass, 2181), QDate(2025, 3, 15));
-    db().execute("DELETE FROM VALD WHERE OBJ_ID = ?", {kClass});
+    db().execute("DELETE FROM VALD WHERE OBJ_ID = :obj_id", {kClass});
     call(2182, kClass, "2025", "YEARASDATEASYEAR");
     EXPECT_EQ(live("VALD", kClass, 2181), QDate(2025, 1, 1));
 
     // 29 February has no counterpart in 2025
-    setDate(kClass, 2181, QDate(2024, 2, 29));
+    value("VALD", kClass, 2181, QDate(2024, 2, 29));
     expectRefused([&] { call(2182, kClass, "2025", "YEARASDATEASYEAR"); }, "Conversion error from string");
     const QStringList before = snapshot();
 
@@ -172,7 +172,7 @@ TEST_F(ClassRulesTest, TextbookGradesAreCheckedBeforeTheyAreWritten)
     EXPECT_EQ(grades("0-12"), std::pair(QVariant(0), QVariant(12)));
     EXPECT_EQ(grades(QVariant()), std::pair(QVariant(), QVariant()));
 
-    setInt(kClass, 2819, 3);
+    value("VALI", kClass, 2819, 3);
     const auto refused = [&](const char* val, const QString& message) {
         SCOPED_TRACE(val);
         expectRefused([&] { call(1, kClass, val, "FPU_BOOK_PAR"); }, message);

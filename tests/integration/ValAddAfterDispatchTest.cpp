@@ -45,7 +45,7 @@ TEST_F(DispatchTest, ProcessTagRowsRunOnlyWithProcessTagOne)
 {
     listValue(5001, 500);
     listValue(5002, 500, 5001);
-    setList(kObj, 1655, 1);
+    value("VALL", kObj, 1655, 1);
     for (const char* tag : {"FGOS_SPECIALITY", "FGOS_SPECIALITY_CODE", "STUDY_FORM", "OOOD_TYPE", "OP_STATE_ORG"}) {
         const QStringList before = snapshot();
         const Result r = call(1, kObj, "5002", tag, 0, 0);

@@ -42,9 +42,10 @@ Result ValAddAfterTest::call(qlonglong param, qlonglong obj, const QVariant& val
                              int isDel, int processTag, const QVariant& typeId)
 {
     const QList<QVariantList> rows = FSession->query(
-        "SELECT BLOB_ID, REFRESH_FLAG FROM VAL_ADD_AFTER(?, ?, ?, ?, ?, ?, ?, ?, ?)",
-        {param, obj, val, kUser, isDel, processTag, tag.isNull() ? QVariant() : QVariant(tag),
-         QStringLiteral("ru"), typeId});
+        "SELECT BLOB_ID, REFRESH_FLAG FROM VAL_ADD_AFTER("
+        ":param, :obj, :val, :usr, :is_del, :process_tag, :tag, :lang, :type_id)",
+        {param, obj, val, kUser, isDel, processTag, tag.isNull() ? QVariant() : QVariant(tag), QStringLiteral("ru"),
+         typeId});
     EXPECT_EQ(rows.size(), 1) << "one row per call";
     if (rows.isEmpty())
         return {};
@@ -60,81 +61,34 @@ QStringList ValAddAfterTest::callsOf(const QString& procedure)
     return result;
 }
 
-void ValAddAfterTest::object(qlonglong obj, qlonglong type)
-{
-    FSession->execute("UPDATE OR INSERT INTO OBJECTS (OBJ_ID, TYPE_ID) VALUES (?, ?)", {obj, type});
-}
-
-void ValAddAfterTest::link(qlonglong obj, qlonglong parent, qlonglong objType, qlonglong parentType)
-{
-    if (!FSession->scalar("SELECT 1 FROM OBJECTS WHERE OBJ_ID = ?", {obj}).isValid())
-        object(obj, objType);
-    FSession->execute("INSERT INTO LINKS (OBJ_ID, PARENT_ID, OBJ_TYPE_ID, PARENT_TYPE_ID) VALUES (?, ?, ?, ?)",
-                      {obj, parent, objType, parentType});
-}
-
 void ValAddAfterTest::param(qlonglong paramId, int paramType, qlonglong typeId, const QString& tag)
 {
-    FSession->execute("UPDATE OR INSERT INTO PARAMS (PARAM_ID, TYPE_ID, PARAM_TYPE, TAG, IS_DEL) "
-                      "VALUES (?, ?, ?, ?, 0)",
-                      {paramId, typeId, paramType, tag.isEmpty() ? QVariant() : QVariant(tag)});
-}
-
-void ValAddAfterTest::listValue(qlonglong id, qlonglong list, const QVariant& parent, const QVariant& cost,
-                                const QVariant& resId, const QString& tag)
-{
-    FSession->execute("INSERT INTO LISTVALS (LISTVAL_ID, LIST_ID, PARENT_ID, COST, RES_ID, TAG, IS_DEL) "
-                      "VALUES (?, ?, ?, ?, ?, ?, 0)",
-                      {id, list, parent, cost, resId, tag.isEmpty() ? QVariant() : QVariant(tag)});
+    FSession->execute(
+        "UPDATE OR INSERT INTO PARAMS (PARAM_ID, TYPE_ID, PARAM_TYPE, TAG, IS_DEL) "
+        "VALUES (:param_id, :type_id, :param_type, :tag, 0)",
+        {paramId, typeId, paramType, tag.isEmpty() ? QVariant() : QVariant(tag)});
 }
 
 void ValAddAfterTest::resource(qlonglong resId, const QString& text, const QString& longText)
 {
-    FSession->execute("INSERT INTO RESOURCES (RES_ID, LANG_CODE, VAL, VAL_LONG) VALUES (?, 'ru', ?, ?)",
-                      {resId, text, longText.isEmpty() ? QVariant() : QVariant(longText)});
-}
-
-static void setValue(testsupport::TestSession& s, const char* table, const char* column, qlonglong obj,
-                     qlonglong paramId, const QVariant& val)
-{
-    s.execute(QStringLiteral("UPDATE OR INSERT INTO %1 (PARAM_ID, OBJ_ID, %2, IS_DEL) VALUES (?, ?, ?, 0)")
-                  .arg(table, column),
-              {paramId, obj, val});
-}
-
-void ValAddAfterTest::setText(qlonglong obj, qlonglong paramId, const QVariant& val)
-{
-    setValue(*FSession, "VALS", "VAL", obj, paramId, val);
-}
-void ValAddAfterTest::setInt(qlonglong obj, qlonglong paramId, const QVariant& val)
-{
-    setValue(*FSession, "VALI", "VAL", obj, paramId, val);
-}
-void ValAddAfterTest::setDate(qlonglong obj, qlonglong paramId, const QDate& val)
-{
-    setValue(*FSession, "VALD", "VAL", obj, paramId, val);
-}
-void ValAddAfterTest::setList(qlonglong obj, qlonglong paramId, const QVariant& listValueId)
-{
-    setValue(*FSession, "VALL", "LISTVAL_ID", obj, paramId, listValueId);
-}
-void ValAddAfterTest::setRef(qlonglong obj, qlonglong paramId, qlonglong target)
-{
-    setValue(*FSession, "VALR", "VAL", obj, paramId, target);
+    FSession->execute(
+        "INSERT INTO RESOURCES (RES_ID, LANG_CODE, VAL, VAL_LONG) VALUES (:res_id, 'ru', :val, :val_long)",
+        {resId, text, longText.isEmpty() ? QVariant() : QVariant(longText)});
 }
 
 void ValAddAfterTest::setOrganisationKind(const QString& kind)
 {
-    FSession->execute("UPDATE OU_LICENCE_TYPE SET STATUS = ?", {kind});
+    FSession->execute("UPDATE OU_LICENCE_TYPE SET STATUS = :status", {kind});
 }
 
-void ValAddAfterTest::setGen(qlonglong gen) { FSession->execute("UPDATE GEN SET GEN = ?", {gen}); }
+void ValAddAfterTest::setGen(qlonglong gen) { FSession->execute("UPDATE GEN SET GEN = :gen", {gen}); }
 
 QVariant ValAddAfterTest::live(const char* table, qlonglong obj, qlonglong paramId)
 {
     const char* column = QByteArray(table) == "VALL" ? "LISTVAL_ID" : "VAL";
     const QList<QVariantList> rows = FSession->query(
-        QStringLiteral("SELECT %1 FROM %2 WHERE PARAM_ID = ? AND OBJ_ID = ? AND IS_DEL = 0").arg(column, table),
+        QStringLiteral("SELECT %1 FROM %2 WHERE PARAM_ID = :param_id AND OBJ_ID = :obj_id AND IS_DEL = 0")
+            .arg(column, table),
         {paramId, obj});
     return rows.isEmpty() ? QVariant() : rows[0][0];
 }

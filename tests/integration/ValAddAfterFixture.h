@@ -3,8 +3,8 @@
 // period verification and post-processing procedures installed; every test works in its own
 // transaction, which is rolled back at its end, so tests never see each other's rows.
 
+#include "SchoolBuilder.h"
 #include "ScratchDatabase.h"
-#include "TestSession.h"
 
 #include <QDate>
 #include <QStringList>
@@ -30,14 +30,14 @@ struct Result {
     QVariant refreshFlag;
 };
 
-class ValAddAfterTest : public ::testing::Test {
+class ValAddAfterTest : public ::testing::Test, protected testsupport::SchoolBuilder {
 protected:
     static void SetUpTestSuite();
     static void TearDownTestSuite();
     void SetUp() override;
     void TearDown() override;
 
-    testsupport::TestSession& db() { return *FSession; }
+    testsupport::TestSession& db() override { return *FSession; }
 
     // Calls the procedure as the product does; the user is kUser, the language "ru".
     Result call(qlonglong param, qlonglong obj, const QVariant& val, const QString& tag,
@@ -51,18 +51,9 @@ protected:
     // Starts the log afresh for the next calls().
     void clearCalls();
 
-    // Test data. Objects get an OBJECTS row of their type when they have none.
-    void object(qlonglong obj, qlonglong type);
-    void link(qlonglong obj, qlonglong parent, qlonglong objType, qlonglong parentType);
+    // Test data besides the school's objects, links and values.
     void param(qlonglong paramId, int paramType, qlonglong typeId = 0, const QString& tag = {});
-    void listValue(qlonglong id, qlonglong list, const QVariant& parent = {}, const QVariant& cost = {},
-                   const QVariant& resId = {}, const QString& tag = {});
     void resource(qlonglong resId, const QString& text, const QString& longText = {});
-    void setText(qlonglong obj, qlonglong paramId, const QVariant& val);
-    void setInt(qlonglong obj, qlonglong paramId, const QVariant& val);
-    void setDate(qlonglong obj, qlonglong paramId, const QDate& val);
-    void setList(qlonglong obj, qlonglong paramId, const QVariant& listValueId);
-    void setRef(qlonglong obj, qlonglong paramId, qlonglong target);
     void setOrganisationKind(const QString& kind);
     void setGen(qlonglong gen);
 

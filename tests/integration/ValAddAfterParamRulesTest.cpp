@@ -13,7 +13,7 @@ TEST_F(ParamRulesTest, PreinstalledSubjectAreasAreRefusedBeforeAnythingIsWritten
 {
     const QString refusal = "Вы не можете изменять предметные области предустановленных предметов";
     // The tag rule would clear list 1655 first: the refusal undoes it
-    setList(999999999, 1655, 5);
+    value("VALL", 999999999, 1655, 5);
     expectRefused([&] { call(2462, 999999999, "3", "DOU_GROUP_TYPE"); }, refusal);
     EXPECT_TRUE(callsOf("SUBJECT_ENUM_MASTER").isEmpty());
 
@@ -32,7 +32,7 @@ TEST_F(ParamRulesTest, PreinstalledSubjectAreasAreRefusedBeforeAnythingIsWritten
 TEST_F(ParamRulesTest, FirstChainRowsRunTheirChecksInOrder)
 {
     // 2478: the status check of the first chain, then the profile validation
-    setList(kObj, 3013, 4401);
+    value("VALL", kObj, 3013, 4401);
     call(2478, kObj, "12", {});
     EXPECT_EQ(calls(), QStringList({"CHECK_PLAN_STATUS_CANCHANGE(" + o + ", 4401, 2478)",
                                     "PLAN_PROFILE_VALIDATE(" + o + ", 12)"}));
@@ -70,19 +70,20 @@ TEST_F(ParamRulesTest, DirectRulesOfTheFirstChain)
     // 2330: the authority's kind by its link type, kept, written as user 1
     param(2330, 1);
     param(2086, 4);
-    link(kObj, 1000000001, 112, 2);
+    node(kObj, 1000000001, 112, 2);
     const Result r = call(2330, kObj, "x", {});
     EXPECT_EQ(live("VALS", kObj, 2330), "КО");
-    EXPECT_EQ(db().scalar("SELECT USER_ID FROM VALS WHERE PARAM_ID = 2330 AND OBJ_ID = ?", {kObj}), 1);
+    EXPECT_EQ(db().scalar("SELECT USER_ID FROM VALS WHERE PARAM_ID = 2330 AND OBJ_ID = :obj_id", {kObj}), 1);
     EXPECT_TRUE(r.blobId.isValid());
 
     // 2725 with 3 clears the four texts, live or not
     for (qlonglong p : {2723, 2724, 2726, 2727})
-        setText(kObj, p, "t");
+        value("VALS", kObj, p, "t");
     EXPECT_EQ(call(2725, kObj, "2", {}).refreshFlag, "REFRESH_TAB");
     EXPECT_EQ(live("VALS", kObj, 2724), "t");
     EXPECT_EQ(call(2722, kObj, "3", {}).refreshFlag, "REFRESH_TAB");
-    EXPECT_EQ(db().scalar("SELECT COUNT(*) FROM VALS WHERE OBJ_ID = ? AND IS_DEL = 0 AND PARAM_ID <> 2330", {kObj}), 0);
+    EXPECT_EQ(
+        db().scalar("SELECT COUNT(*) FROM VALS WHERE OBJ_ID = :obj_id AND IS_DEL = 0 AND PARAM_ID <> 2330", {kObj}), 0);
 }
 
 TEST_F(ParamRulesTest, IndependentRulesAndTheSecondChain)
@@ -119,16 +120,18 @@ TEST_F(ParamRulesTest, SecondChainStopsAtTheFirstRowThatApplies)
 {
     constexpr qlonglong kGroup = 1000000300;
     param(554, 6);
-    db().execute("INSERT INTO PERSON_MOVEMENTS (PERSON_ID, GROUP_ID, TYPE_IN) VALUES (1, ?, 0)", {kGroup});
-    db().execute("INSERT INTO PERSON_MOVEMENTS (PERSON_ID, GROUP_ID, TYPE_IN, DATE_OUT) VALUES (2, ?, 0, '2024-01-01')",
-                 {kGroup});
+    db().execute("INSERT INTO PERSON_MOVEMENTS (PERSON_ID, GROUP_ID, TYPE_IN) VALUES (1, :group_id, 0)", {kGroup});
+    db().execute(
+        "INSERT INTO PERSON_MOVEMENTS (PERSON_ID, GROUP_ID, TYPE_IN, DATE_OUT) VALUES (2, :group_id, 0, '2024-01-01')",
+        {kGroup});
     // An object of type 458 with parameter 592 set runs the movement rule, not the type rule
     const Result r = call(592, kGroup, "13275", {}, 0, 1, 458);
     EXPECT_EQ(r.refreshFlag, "REFRESH_TAB");
     EXPECT_TRUE(callsOf("ATT_VAL_AFTER").isEmpty());
     EXPECT_EQ(live("VALL", kGroup, 554), 1355);
     EXPECT_EQ(db().scalar("SELECT LIST(TYPE_IN, ',') FROM (SELECT TYPE_IN FROM PERSON_MOVEMENTS "
-                          "WHERE GROUP_ID = ? ORDER BY PERSON_ID)", {kGroup}),
+                          "WHERE GROUP_ID = :group_id ORDER BY PERSON_ID)",
+                          {kGroup}),
               "13275,0");
 
     // Any other parameter of that type reaches the type rule
@@ -142,11 +145,11 @@ TEST_F(ParamRulesTest, StudentRecordDatesSetTheAttestationFlags)
     constexpr qlonglong kStudent = 1000000400, kRecord = 1000000401, kClassId = 1000000402;
     for (qlonglong p = 3280; p <= 3285; ++p)
         param(p, 2);
-    link(kStudent, kClassId, 10, 9);
-    link(kRecord, kStudent, 80, 10);
+    node(kStudent, kClassId, 10, 9);
+    node(kRecord, kStudent, 80, 10);
 
     // Before 1 September 2022: refused, and the tag rule's write is undone with it
-    setList(kRecord, 1655, 5);
+    value("VALL", kRecord, 1655, 5);
     expectRefused([&] { call(3278, kRecord, "31.08.2022", "DOU_GROUP_TYPE"); }, "Недопустимое значение даты");
 
     call(3278, kRecord, "01.09.2022", {});
@@ -168,7 +171,7 @@ TEST_F(ParamRulesTest, ARefusingCalledProcedureUndoesTheWholeCall)
 {
     // The tag rule clears list 1655, the status check passes, then the profile check refuses
     db().execute("INSERT INTO STUB_RESULTS (PROC_NAME, RAISE_MESSAGE) VALUES ('PLAN_PROFILE_VALIDATE', 'Профиль недопустим')");
-    setList(kObj, 1655, 5);
+    value("VALL", kObj, 1655, 5);
     expectRefused([&] { call(3014, kObj, "12", "DOU_GROUP_TYPE"); }, "Профиль недопустим");
     EXPECT_TRUE(calls().isEmpty()) << "the log rows are undone with the call";
 }
@@ -177,16 +180,16 @@ TEST_F(ParamRulesTest, PeriodKindsAreVerifiedAndRefusalsLeaveNothingWritten)
 {
     constexpr qlonglong kSchedule = 1000000500, kPeriod = 1000000501, kSibling = 1000000502;
     param(1171, 6);
-    link(kPeriod, kSchedule, 154, 151);
-    link(kSibling, kSchedule, 154, 151);
-    setList(kSibling, 1170, 13);
+    node(kPeriod, kSchedule, 154, 151);
+    node(kSibling, kSchedule, 154, 151);
+    value("VALL", kSibling, 1170, 13);
 
     // The period's mark kind is derived through the period verification
     call(1170, kPeriod, "12", {});
     EXPECT_EQ(live("VALL", kPeriod, 1171), 3002);
 
     // A repeated kind is refused by the verification: the tag rule's write goes with it
-    setList(kPeriod, 1655, 5);
+    value("VALL", kPeriod, 1655, 5);
     expectRefused([&] { call(1170, kPeriod, "13", "DOU_GROUP_TYPE"); },
                   "Учебный период не должен повторяться в списке");
 

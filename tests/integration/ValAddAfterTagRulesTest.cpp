@@ -12,21 +12,21 @@ using TagRulesTest = ValAddAfterTest;
 TEST_F(TagRulesTest, PupilDistrictComparesWithTheSchoolsDistrict)
 {
     object(kSchool, 2);
-    db().execute("INSERT INTO LINKS (OBJ_ID, OBJ_TYPE_ID) VALUES (?, 2)", {kSchool});
-    link(kClass, kSchool, 9, 2);
-    link(kPupil, kClass, 10, 9);
+    db().execute("INSERT INTO LINKS (OBJ_ID, OBJ_TYPE_ID) VALUES (:obj_id, 2)", {kSchool});
+    node(kClass, kSchool, 9, 2);
+    node(kPupil, kClass, 10, 9);
     resource(1681, "Центральный");
     resource(1682, "Северный");
     listValue(16801, 168, {}, "7", 1682);
     listValue(16802, 168, {}, "12", 1681);
     // The school's district name is a LIKE pattern against the list's texts
-    setText(kSchool, 7, "Центр%");
+    value("VALS", kSchool, 7, "Центр%");
 
     EXPECT_EQ(call(99, kPupil, "12", "PUPIL_DISTRICT").refreshFlag, "REFRESH_TAB");
     EXPECT_EQ(live("VALL", kPupil, 100), 200);
     call(99, kPupil, "7", "PUPIL_DISTRICT");
     EXPECT_EQ(live("VALL", kPupil, 100), 201);
-    EXPECT_FALSE(db().scalar("SELECT USER_ID FROM VALL WHERE PARAM_ID = 100 AND OBJ_ID = ?", {kPupil}).isValid())
+    EXPECT_FALSE(db().scalar("SELECT USER_ID FROM VALL WHERE PARAM_ID = 100 AND OBJ_ID = :obj_id", {kPupil}).isValid())
         << "written without the user";
 
     // A deleted value deletes list 100 and writes nothing
@@ -34,7 +34,7 @@ TEST_F(TagRulesTest, PupilDistrictComparesWithTheSchoolsDistrict)
     EXPECT_FALSE(live("VALL", kPupil, 100).isValid());
 
     // A school whose district matches no entry gives 200
-    setText(kSchool, 7, "Южный");
+    value("VALS", kSchool, 7, "Южный");
     call(99, kPupil, "7", "PUPIL_DISTRICT");
     EXPECT_EQ(live("VALL", kPupil, 100), 200);
 }
@@ -43,7 +43,7 @@ TEST_F(TagRulesTest, GroupSpecialityRunsInCollegesOnly)
 {
     const QString g = QString::number(kClass);
     param(2164, 6);
-    link(kPupil, kClass, 10, 9);
+    node(kPupil, kClass, 10, 9);
     const QStringList before = snapshot();
     const Result school = call(2165, kClass, "77", "GROUP_SPECIALITY");
     EXPECT_FALSE(school.refreshFlag.isValid());
@@ -66,7 +66,7 @@ TEST_F(TagRulesTest, OuPostNumbersThePositionAmongTheSchoolsPositions)
     for (qlonglong p : {63, 64})
         param(p, 6);
     constexpr qlonglong kPosition = 1000000400;
-    link(kPosition, kSchool, 13, 2);
+    node(kPosition, kSchool, 13, 2);
     listValue(6300, 630);
     listValue(6301, 630, 6300);
     listValue(6302, 630, 6301);
@@ -76,10 +76,10 @@ TEST_F(TagRulesTest, OuPostNumbersThePositionAmongTheSchoolsPositions)
         db().execute("DELETE FROM LINKS WHERE OBJ_ID >= 1000000500");
         qlonglong id = 1000000500;  // positions (type 13) under the school, named in text 66
         for (const QString& name : existing) {
-            link(id, kSchool, 13, 2);
-            setText(id++, 66, name);
+            node(id, kSchool, 13, 2);
+            value("VALS", id++, 66, name);
         }
-        setText(kPosition, 58, post);
+        value("VALS", kPosition, 58, post);
         EXPECT_EQ(call(1, kPosition, "6302", "OU_POST").refreshFlag, "REFRESH_TAB_AND_CAPTION");
         return live("VALS", kPosition, 66).toString();
     };
@@ -101,16 +101,16 @@ TEST_F(TagRulesTest, VacationLengthNeedsBothDatesSet)
     param(329, 2);
     param(327, 4);
     param(328, 4);
-    setDate(kPupil, 327, QDate(2024, 7, 1));
-    setDate(kPupil, 328, QDate(2024, 7, 14));
+    value("VALD", kPupil, 327, QDate(2024, 7, 1));
+    value("VALD", kPupil, 328, QDate(2024, 7, 14));
     const Result r = call(327, kPupil, "01.07.2024", "VACATION_BEGIN");
     EXPECT_EQ(r.refreshFlag, "REFRESH_TAB");
     EXPECT_EQ(live("VALI", kPupil, 329), 14);
     EXPECT_TRUE(r.blobId.isValid()) << "kept";
 
     // 1 January 2000 stands for an unset date
-    setDate(kPupil, 328, QDate(2000, 1, 1));
-    setInt(kPupil, 329, 0);
+    value("VALD", kPupil, 328, QDate(2000, 1, 1));
+    value("VALI", kPupil, 329, 0);
     const Result unset = call(328, kPupil, "01.01.2000", "VACATION_END");
     EXPECT_FALSE(unset.refreshFlag.isValid());
     EXPECT_EQ(live("VALI", kPupil, 329), 0);
@@ -118,24 +118,25 @@ TEST_F(TagRulesTest, VacationLengthNeedsBothDatesSet)
 
 TEST_F(TagRulesTest, LicensedPupilCountsAreSummedAndWeighted)
 {
-    setInt(kSchool, 1186, 100);
-    setInt(kSchool, 1187, 40);
-    setInt(kSchool, 1188, 10);
-    setInt(kSchool, 1189, 4);
+    value("VALI", kSchool, 1186, 100);
+    value("VALI", kSchool, 1187, 40);
+    value("VALI", kSchool, 1188, 10);
+    value("VALI", kSchool, 1189, 4);
     EXPECT_EQ(call(1186, kSchool, "100", "LIC_SCHOOLAR_COUNT").refreshFlag, "REFRESH_TAB");
     EXPECT_EQ(live("VALI", kSchool, 1190), 154);
-    EXPECT_EQ(db().scalar("SELECT CAST(VAL AS VARCHAR(20)) FROM VALF WHERE PARAM_ID = 1191 AND OBJ_ID = ?", {kSchool}),
-              "111.100");
+    EXPECT_EQ(
+        db().scalar("SELECT CAST(VAL AS VARCHAR(20)) FROM VALF WHERE PARAM_ID = 1191 AND OBJ_ID = :obj_id", {kSchool}),
+        "111.100");
 
     // An absent count is 0, a count row without a value makes both results null
-    db().execute("UPDATE VALI SET IS_DEL = 1 WHERE PARAM_ID = 1189 AND OBJ_ID = ?", {kSchool});
+    db().execute("UPDATE VALI SET IS_DEL = 1 WHERE PARAM_ID = 1189 AND OBJ_ID = :obj_id", {kSchool});
     call(1186, kSchool, "100", "LIC_SCHOOLAR_COUNT");
     EXPECT_EQ(live("VALI", kSchool, 1190), 150);
-    setInt(kSchool, 1188, QVariant());
+    value("VALI", kSchool, 1188, QVariant());
     call(1186, kSchool, "100", "LIC_SCHOOLAR_COUNT");
     EXPECT_FALSE(live("VALI", kSchool, 1190).isValid());
     EXPECT_FALSE(live("VALF", kSchool, 1191).isValid());
-    EXPECT_TRUE(db().scalar("SELECT 1 FROM VALF WHERE PARAM_ID = 1191 AND OBJ_ID = ? AND IS_DEL = 0", {kSchool})
+    EXPECT_TRUE(db().scalar("SELECT 1 FROM VALF WHERE PARAM_ID = 1191 AND OBJ_ID = :obj_id AND IS_DEL = 0", {kSchool})
                     .isValid());
 }
 
@@ -146,22 +147,26 @@ TEST_F(TagRulesTest, EmployeeStaysPlacedUnderTheOrganisationsOfCurrentPosts)
     constexpr qlonglong kOrg = 1000000020, kOldOrg = 1000000021, kPosition = 1000000022, kOldPosition = 1000000023;
     object(kOrg, 211);
     object(kOldOrg, 2);
-    link(kRecord, kEmployee, 15, 14);
-    link(kPost, kEmployee, 15, 14);
-    link(kOldPost, kEmployee, 15, 14);
-    link(kPosition, kOrg, 13, 211);
-    link(kOldPosition, kOldOrg, 13, 2);
-    setRef(kPost, 69, kPosition);
-    setDate(kPost, 74, QDate::currentDate().addDays(1));  // dismissed tomorrow: still current
-    setRef(kOldPost, 69, kOldPosition);
-    setDate(kOldPost, 74, QDate::currentDate());  // dismissed today
-    link(kEmployee, kOldOrg, 14, 2);
+    node(kRecord, kEmployee, 15, 14);
+    node(kPost, kEmployee, 15, 14);
+    node(kOldPost, kEmployee, 15, 14);
+    node(kPosition, kOrg, 13, 211);
+    node(kOldPosition, kOldOrg, 13, 2);
+    value("VALR", kPost, 69, kPosition);
+    value("VALD", kPost, 74, QDate::currentDate().addDays(1));  // dismissed tomorrow: still current
+    value("VALR", kOldPost, 69, kOldPosition);
+    value("VALD", kOldPost, 74, QDate::currentDate());  // dismissed today
+    node(kEmployee, kOldOrg, 14, 2);
 
     EXPECT_EQ(call(1, kRecord, "1", "EMPLOYEE_POST").refreshFlag, "REFRESH_TREE");
-    EXPECT_TRUE(db().scalar("SELECT 1 FROM LINKS WHERE OBJ_ID = ? AND PARENT_ID = ? AND DATE_DEL IS NULL",
-                            {kEmployee, kOrg}).isValid());
-    EXPECT_FALSE(db().scalar("SELECT 1 FROM LINKS WHERE OBJ_ID = ? AND PARENT_ID = ? AND DATE_DEL IS NULL",
-                             {kEmployee, kOldOrg}).isValid());
+    EXPECT_TRUE(
+        db().scalar("SELECT 1 FROM LINKS WHERE OBJ_ID = :obj_id AND PARENT_ID = :parent_id AND DATE_DEL IS NULL",
+                    {kEmployee, kOrg})
+            .isValid());
+    EXPECT_FALSE(
+        db().scalar("SELECT 1 FROM LINKS WHERE OBJ_ID = :obj_id AND PARENT_ID = :parent_id AND DATE_DEL IS NULL",
+                    {kEmployee, kOldOrg})
+            .isValid());
 
     // In place already: nothing to do, no flag
     EXPECT_FALSE(call(1, kRecord, "1", "EMPLOYEE_POST").refreshFlag.isValid());
@@ -170,10 +175,10 @@ TEST_F(TagRulesTest, EmployeeStaysPlacedUnderTheOrganisationsOfCurrentPosts)
 TEST_F(TagRulesTest, OutlessonValueTwoClearsTheLessonsMark)
 {
     constexpr qlonglong kLesson = 1000000030, kOther = 1000000031;
-    link(kLesson, kClass, 49, 9);
-    link(kOther, kClass, 49, 9);
-    setList(kLesson, 372, 780);
-    setList(kOther, 372, 781);
+    node(kLesson, kClass, 49, 9);
+    node(kOther, kClass, 49, 9);
+    value("VALL", kLesson, 372, 780);
+    value("VALL", kOther, 372, 781);
     EXPECT_FALSE(call(1, kClass, "3", "OUTLESSON").refreshFlag.isValid());
     EXPECT_EQ(live("VALL", kLesson, 372), 780);
     EXPECT_EQ(call(1, kClass, "2", "OUTLESSON").refreshFlag, "REFRESH_BRANCH");
@@ -184,22 +189,24 @@ TEST_F(TagRulesTest, OutlessonValueTwoClearsTheLessonsMark)
 TEST_F(TagRulesTest, MovementRulesChangeLinks)
 {
     // PUPIL_MOVEMENT_TYPE: the reason of the placements under students
-    link(kPupil, kClass, 60, 10);
-    link(kPupil, kSchool, 60, 2);
+    node(kPupil, kClass, 60, 10);
+    node(kPupil, kSchool, 60, 2);
     call(1, kPupil, "321", "PUPIL_MOVEMENT_TYPE");
-    EXPECT_EQ(db().scalar("SELECT REASON_ID FROM LINKS WHERE OBJ_ID = ? AND PARENT_TYPE_ID = 10", {kPupil}), 321);
-    EXPECT_FALSE(db().scalar("SELECT REASON_ID FROM LINKS WHERE OBJ_ID = ? AND PARENT_TYPE_ID = 2", {kPupil}).isValid());
+    EXPECT_EQ(db().scalar("SELECT REASON_ID FROM LINKS WHERE OBJ_ID = :obj_id AND PARENT_TYPE_ID = 10", {kPupil}), 321);
+    EXPECT_FALSE(
+        db().scalar("SELECT REASON_ID FROM LINKS WHERE OBJ_ID = :obj_id AND PARENT_TYPE_ID = 2", {kPupil}).isValid());
     call(1, kPupil, "321", "PUPIL_MOVEMENT_TYPE", 1);
-    EXPECT_FALSE(db().scalar("SELECT REASON_ID FROM LINKS WHERE OBJ_ID = ? AND PARENT_TYPE_ID = 10", {kPupil}).isValid());
+    EXPECT_FALSE(
+        db().scalar("SELECT REASON_ID FROM LINKS WHERE OBJ_ID = :obj_id AND PARENT_TYPE_ID = 10", {kPupil}).isValid());
 
     // DIVISION_SUBJECT: the subjects of the object's divisions are unlinked everywhere
     constexpr qlonglong kDivision = 1000000040, kSubject = 1000000041;
-    link(kDivision, kClass, 48, 9);
-    link(kSubject, kDivision, 58, 48);
-    link(kSubject, kSchool, 58, 2);
+    node(kDivision, kClass, 48, 9);
+    node(kSubject, kDivision, 58, 48);
+    node(kSubject, kSchool, 58, 2);
     EXPECT_FALSE(call(1, kClass, "1", "DIVISION_SUBJECT").refreshFlag.isValid());
-    EXPECT_EQ(db().scalar("SELECT COUNT(*) FROM LINKS WHERE OBJ_ID = ? AND DATE_DEL IS NULL", {kSubject}), 0);
-    EXPECT_EQ(db().scalar("SELECT COUNT(*) FROM LINKS WHERE OBJ_ID = ? AND DATE_DEL IS NULL", {kDivision}), 1);
+    EXPECT_EQ(db().scalar("SELECT COUNT(*) FROM LINKS WHERE OBJ_ID = :obj_id AND DATE_DEL IS NULL", {kSubject}), 0);
+    EXPECT_EQ(db().scalar("SELECT COUNT(*) FROM LINKS WHERE OBJ_ID = :obj_id AND DATE_DEL IS NULL", {kDivision}), 1);
 }
 
 TEST_F(TagRulesTest, ListValueParentsGoToTheirTargets)
@@ -209,7 +216,7 @@ TEST_F(TagRulesTest, ListValueParentsGoToTheirTargets)
     listValue(7000, 700);
     listValue(7001, 700, 7000, "15");
     listValue(7002, 700, 7001, "16");
-    setText(kSchool, 937, "old");
+    value("VALS", kSchool, 937, "old");
 
     // OU_VID: the parent to 11, text 937 cleared
     EXPECT_EQ(call(1, kSchool, "7002", "OU_VID").refreshFlag, "REFRESH_TAB");
@@ -246,7 +253,7 @@ TEST_F(TagRulesTest, ProgrammeTypeFillsLevelAndKindOfItsObjectType)
     EXPECT_EQ(live("VALL", kObj, 3001), 9000);
     EXPECT_FALSE(live("VALL", kObj, 3003).isValid());
     // Only a parent: it is the kind
-    db().execute("DELETE FROM VALL WHERE OBJ_ID = ?", {kObj});
+    db().execute("DELETE FROM VALL WHERE OBJ_ID = :obj_id", {kObj});
     EXPECT_EQ(call(3000, kObj, "9001", "EDU_PROG_TYPE").refreshFlag, "REFRESH_TAB_AND_CAPTION");
     EXPECT_EQ(live("VALL", kObj, 3001), 9000);
     EXPECT_FALSE(live("VALL", kObj, 3002).isValid());
@@ -254,9 +261,10 @@ TEST_F(TagRulesTest, ProgrammeTypeFillsLevelAndKindOfItsObjectType)
 
     // A type without a level parameter gets its kind; the level is not written anywhere
     db().execute("UPDATE PARAMS SET IS_DEL = 1 WHERE PARAM_ID = 3002");
-    db().execute("DELETE FROM VALL WHERE OBJ_ID = ?", {kObj});
+    db().execute("DELETE FROM VALL WHERE OBJ_ID = :obj_id", {kObj});
     EXPECT_EQ(call(3000, kObj, "9002", "EDU_PROG_TYPE").refreshFlag, "REFRESH_TAB_AND_CAPTION");
-    EXPECT_EQ(db().scalar("SELECT LIST(PARAM_ID || '=' || LISTVAL_ID) FROM VALL WHERE OBJ_ID = ?", {kObj}), "3001=9000");
+    EXPECT_EQ(db().scalar("SELECT LIST(PARAM_ID || '=' || LISTVAL_ID) FROM VALL WHERE OBJ_ID = :obj_id", {kObj}),
+              "3001=9000");
 }
 
 TEST_F(TagRulesTest, ShortNameBringsTheLongNameOfTheOnlyMatchingEntry)

@@ -43,7 +43,8 @@ QString sourceDigest(bool withDemoData)
     QStringList files{QStringLiteral("create")};
     for (const QString& folder : withDemoData ? QStringList{QStringLiteral("schema"), QStringLiteral("demo")}
                                               : QStringList{QStringLiteral("schema")}) {
-        QStringList names = QDir(root.filePath(folder)).entryList({QStringLiteral("*.sql")}, QDir::Files);
+        QStringList names =
+            QDir(root.filePath(folder)).entryList({QStringLiteral("*.sql"), QStringLiteral("*.list")}, QDir::Files);
         names.sort();
         for (const QString& name : names)
             files << folder + QLatin1Char('/') + name;

@@ -1,5 +1,6 @@
 #include "TestEnv.h"
 
+#include "FIBDatabase.h"
 #include "StringList.h"
 #include "pFIBProps.h"
 
@@ -65,3 +66,12 @@ QByteArray attachDPB(const QString& password, bool utf8)
 }
 
 }  // namespace testsupport
+
+void setUpConnection(TFIBDatabase& db, const QString& dbName, const QString& password)
+{
+    db.setLibraryName(testsupport::clientLibraryName());
+    db.setDBName(dbName);
+    db.setSQLDialect(3);
+    db.setDBParams({QStringLiteral("lc_ctype=UTF8"), QStringLiteral("user_name=") + testsupport::testUser()});
+    db.ConnectParams()->setPassword(password);
+}

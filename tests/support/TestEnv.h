@@ -6,6 +6,8 @@
 #include <QByteArray>
 #include <QString>
 
+class TFIBDatabase;
+
 namespace testsupport {
 
 QString serverHost();         // "127.0.0.1"
@@ -25,3 +27,7 @@ QString serverName(const QString& path);
 QByteArray attachDPB(const QString& password = testPassword(), bool utf8 = true);
 
 }  // namespace testsupport
+
+// Sets up a connection as the tool's are: the test client library, dialect 3, the lines
+// lc_ctype=UTF8 and user_name, and the given password (none when empty).
+void setUpConnection(TFIBDatabase& db, const QString& dbName, const QString& password);

@@ -1,6 +1,6 @@
 #pragma once
-// A plain client session for tests, over the project's client library binding: one attachment
-// and one transaction at a time, '?' parameters, results as QVariants.
+// A plain client session for tests that only need to run SQL: one connection and one
+// transaction through the layer's components, results as QVariants.
 
 #include <QList>
 #include <QString>
@@ -11,14 +11,10 @@
 
 namespace testsupport {
 
-// One attachment (as the test user, through the server, lc_ctype UTF8) and one transaction at a
-// time, through the project's client binding. Errors throw the layer's error family
-// (EFIBInterBaseError carries the server's message text, e.g. a DATA_ERROR message).
-//
-// Value mapping: NULL <-> invalid QVariant; SMALLINT/INTEGER <-> int; BIGINT <-> qlonglong;
-// scaled NUMERIC/DECIMAL, FLOAT, DOUBLE -> double; CHAR/VARCHAR/text BLOB <-> QString;
-// DATE <-> QDate; TIME <-> QTime; TIMESTAMP <-> QDateTime; binary BLOB <-> QByteArray;
-// BOOLEAN -> bool. A transaction starts implicitly at the first statement.
+// One connection (as the test user, lc_ctype UTF8) and one read-committed transaction, which
+// starts at the first statement. Parameters are named (:name); the values bind to the names in
+// the order they first appear. Values and errors are the layer's own: NULL is an invalid
+// QVariant, and a server error raises EFIBInterBaseError with the server's message text.
 class TestSession {
 public:
     explicit TestSession(const QString& databaseName);
@@ -26,7 +22,8 @@ public:
     TestSession(const TestSession&) = delete;
     TestSession& operator=(const TestSession&) = delete;
 
-    void execute(const QString& sql, const QVariantList& params = {});  // '?' parameters
+    void execute(const QString& sql, const QVariantList& params = {});
+    // The rows of a SELECT; the one row of an EXECUTE PROCEDURE or RETURNING; none otherwise.
     QList<QVariantList> query(const QString& sql, const QVariantList& params = {});
     // The first column of the first row; an invalid QVariant when there is no row.
     QVariant scalar(const QString& sql, const QVariantList& params = {});
