@@ -1,6 +1,6 @@
 #pragma once
 // The one place that knows the operating system: dynamic libraries, the loader's errors, a
-// library's version, and the floating-point environment. No other code tests for the platform.
+// library's version, the floating-point environment and the termination signals. No other code tests for the platform.
 
 #include <QString>
 
@@ -40,5 +40,10 @@ quint32 libraryVersion(const QString& name);
 // Puts the floating-point unit back into the program's default state (extended precision,
 // exceptions masked); client libraries may change it while loading or during calls.
 void restoreFloatingPointEnvironment();
+
+// From now on SIGINT and SIGTERM end the process as their default action does, also after a
+// library has put handlers of its own in place that call the ones they found. Signals that do
+// not have their default disposition (ignored ones, say) are left as they are.
+void keepDefaultTerminationSignals();
 
 }  // namespace platform
