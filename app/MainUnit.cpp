@@ -51,6 +51,8 @@ TMainForm::TMainForm(QWidget* parent)
     FOpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));
     // Qt's own dialog matches name filters without regard to case, so *.FDB finds base.fdb too.
     FOpenDialog1->setOption(QFileDialog::DontUseNativeDialog);
+    // The list shows the entry's description only; its pattern still filters.
+    FOpenDialog1->setOption(QFileDialog::HideNameFilterDetails);
     FOpenDialog1->setNameFilter(QStringLiteral("Базы данных Firebird (*.FDB)"));
 
     createDatabaseComponents();
@@ -58,8 +60,6 @@ TMainForm::TMainForm(QWidget* parent)
     connect(ui->edPath, &TButtonEdit::ButtonClick, this,
             [this](int index) { edPathPropertiesButtonClick(ui->edPath, index); });
     connect(ui->Button1, &QPushButton::clicked, this, [this] { Button1Click(ui->Button1); });
-
-    centreOnScreen();
 }
 
 TMainForm::~TMainForm() = default;
@@ -119,10 +119,21 @@ void TMainForm::edPathPropertiesButtonClick(QObject*, int)
         ui->edPath->setText(QDir::toNativeSeparators(QFileInfo(files.first()).absoluteFilePath()));
 }
 
+void TMainForm::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // Centred when first shown, when the window has its frame: the frame is centred, not the
+    // client area.
+    if (!FCentred) {
+        FCentred = true;
+        centreOnScreen();
+    }
+}
+
 void TMainForm::centreOnScreen()
 {
     if (const QScreen* screen = this->screen()) {
-        QRect frame = geometry();
+        QRect frame = frameGeometry();
         frame.moveCenter(screen->geometry().center());
         move(frame.topLeft());
     }

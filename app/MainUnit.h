@@ -35,6 +35,9 @@ public slots:
     // editor's text, a cancelled dialog changes nothing. AButtonIndex is unused (one button).
     void edPathPropertiesButtonClick(QObject* Sender, int AButtonIndex);
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void centreOnScreen();
     // The database components of the run, from the script catalogue, in its definition order;
@@ -44,4 +47,5 @@ private:
     std::unique_ptr<Ui::TMainForm> ui;
     QFileDialog* FOpenDialog1;
     hotfix::TRunComponents FRun;
+    bool FCentred = false;
 };

@@ -178,8 +178,9 @@ std::int64_t rawFetch(RawConnection& conn, std::int64_t rows, bool toQtTypes)
         if (!isNull(v[4])) {
             const auto* ts = reinterpret_cast<const ISC_TIMESTAMP*>(v[4].sqldata);
             if (toQtTypes) {
+                // Zone-less, as the layer reads a TIMESTAMP.
                 const QDateTime dt(QDate::fromJulianDay(ts->timestamp_date + 2400001),
-                                   QTime::fromMSecsSinceStartOfDay(static_cast<int>(ts->timestamp_time / 10)));
+                                   QTime::fromMSecsSinceStartOfDay(static_cast<int>(ts->timestamp_time / 10)), Qt::UTC);
                 epoch = epochSeconds(dt);
             } else {
                 epoch = (ts->timestamp_date - kUnixEpochIscDate) * 86400 + ts->timestamp_time / ISC_TIME_SECONDS_PRECISION;

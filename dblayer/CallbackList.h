@@ -30,6 +30,17 @@ public:
         for (const Entry& e : snapshot)
             e.callback(args...);
     }
+    // In registration order, as long as goOn() holds before each call.
+    template <class Predicate>
+    void CallForwardWhile(Predicate goOn, Args... args) const
+    {
+        const auto snapshot = FEntries;
+        for (const Entry& e : snapshot) {
+            if (!goOn())
+                return;
+            e.callback(args...);
+        }
+    }
     // Last registered first.
     void CallBackward(Args... args) const
     {

@@ -392,8 +392,8 @@ void TFIBDatabase::ConnectedSetup()
     }
     if (OnConnect)
         OnConnect(this);
-    if (Connected())
-        FConnectEvents.CallForward(this);
+    // A callback that closes the connection ends the notification.
+    FConnectEvents.CallForwardWhile([this] { return Connected(); }, this);
 }
 
 void TFIBDatabase::Close()

@@ -10,6 +10,8 @@
 #include <QElapsedTimer>
 #include <QRandomGenerator>
 
+#include <exception>
+
 // ================================================================ TFIBQuery
 
 namespace {
@@ -713,21 +715,34 @@ bool TFIBQuery::Eof()
 void TFIBQuery::Close()
 {
     TRunStateGuard guard(FQueryRunState, qrsInClose);
+    std::exception_ptr closeError;
     if (FHandle != 0 && FOpen && (FSQLType == SQLSelect || FSQLType == SQLSelectForUpdate)) {
         notifyTransaction(2);
         IIBClientLibrary& lib = ClientLibrary();
         if (Call(lib.isc_dsql_free_statement(StatusVector(), &FHandle, DSQL_close), false) > 0
             && !StatusHasErrorCode({isc_bad_stmt_handle, isc_dsql_cursor_close_err})) {
-            FOpen = false;
-            RaiseStatusError(lib, this);
+            try {
+                RaiseStatusError(lib, this);
+            } catch (...) {
+                closeError = std::current_exception();
+            }
         }
     }
+    // The cursor state is reset and the handle freed whether or not the close succeeded.
     FEof = false;
     FBOF = false;
     FOpen = false;
     FProcExecuted = false;
-    if (FOptions & ::qoFreeHandleAfterExecute)
-        FreeHandle();
+    if (FOptions & ::qoFreeHandleAfterExecute) {
+        try {
+            FreeHandle();
+        } catch (...) {
+            if (!closeError)
+                throw;  // otherwise the close's error is the one reported
+        }
+    }
+    if (closeError)
+        std::rethrow_exception(closeError);
 }
 
 void TFIBQuery::FreeHandle()

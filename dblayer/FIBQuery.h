@@ -11,6 +11,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QUuid>
 #include <QVariant>
 
 #include <cstddef>
@@ -21,6 +22,21 @@
 
 class TFIBQuery;
 class TFIBXSQLDA;
+
+// An exact amount with four decimals, held as units of 1/10000 (12.34 is 123400 units).
+struct TCurrency {
+    qint64 units = 0;
+    QString toString() const;  // "12.3400"
+    bool operator==(const TCurrency&) const = default;
+};
+
+// An exact decimal: digits x 10^-scale, scale 0 to 18 (-3.99 is {-399, 2}).
+struct TBcd {
+    qint64 digits = 0;
+    int scale = 0;
+    QString toString() const;  // "-3.99"
+    bool operator==(const TBcd&) const = default;
+};
 
 // SQL type codes the descriptors handle beyond those ibase.h names.
 inline constexpr short SQL_BOOLEAN_16 = 590;  // a Boolean stored as a 16-bit integer
@@ -86,6 +102,26 @@ public:
     QVariant AsVariant() const;
     QVariant Value() const { return AsVariant(); }
 
+    // ---- further typed accessors. Currency and BCD are exact decimals (TCurrency, TBcd), never a
+    // detour through binary floating point; Extended reads as long double and is written through
+    // double; GUIDs read 16 bytes of an OCTETS text column or the text form of other text columns;
+    // AsTimeStamp is the zone-less value as the client library's record; AsPointer is the data buffer.
+    TCurrency AsCurrency() const;
+    TBcd AsBcd() const;
+    long double AsExtended() const;
+    float AsSingle() const { return static_cast<float>(AsDouble()); }
+    QUuid AsGuid() const;
+    ISC_TIMESTAMP AsTimeStamp() const;
+    QByteArray AsAnsiString() const { return AsWideString().toLocal8Bit(); }
+    void* AsPointer() const { return FXSQLVAR->sqldata; }
+    void setAsCurrency(const TCurrency& value) { setAsWideString(value.toString()); }
+    void setAsBcd(const TBcd& value) { setAsWideString(value.toString()); }
+    void setAsExtended(long double value) { setAsDouble(static_cast<double>(value)); }
+    void setAsSingle(float value) { setAsDouble(value); }
+    void setAsGuid(const QUuid& value);
+    void setAsTimeStamp(const ISC_TIMESTAMP& value);
+    void setAsAnsiString(const QByteArray& value) { setAsWideString(QString::fromLocal8Bit(value)); }
+
     // ---- writers (a parameter not yet described keeps the value until its description arrives)
     void setAsInteger(int value);
     void setAsLong(int value) { setAsInteger(value); }
@@ -144,11 +180,13 @@ private:
     QByteArray encodeText(const QString& text) const;
     qint64 scaledInteger() const;  // the stored SHORT, LONG or INT64 value
     qint64 textAsInteger(qint64 min, qint64 max) const;
+    QString decimalText() const;  // a numeric or text value as exact decimal text
     bool hasPendingValue() const { return FIsDefferedSetting || FIsMacro; }
     QVariant pendingAs(int typeId) const;
     void storeScaledInteger(qint64 value);
     // Store one value into an entry of known type; each raises before changing anything.
     void writeVariant(const QVariant& value);
+    void storeVariant(const QVariant& value);
     void storeInteger(qint64 value);
     void storeDouble(double value);
     void storeTextValue(const QString& value);
@@ -237,7 +275,8 @@ private:
     friend class TFIBQuery;
 
     void registerName(const QString& name, int index);
-    QString uniqueName(const QString& name) const;
+    static QString fittedName(const TFIBXSQLVAR& var, QString name, int reserve);
+    QString uniqueName(const TFIBXSQLVAR& var, const QString& name) const;
     TFIBXSQLVAR* findExact(const QString& name) const;
     // Replaces the entries by one per reference, keeping entry objects (with their values)
     // whose names the area already had.

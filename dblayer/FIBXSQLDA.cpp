@@ -119,13 +119,23 @@ TFIBXSQLVAR* TFIBXSQLDA::ParamByName(const QString& name)
     return var;
 }
 
-QString TFIBXSQLDA::uniqueName(const QString& name) const
+// The longest start of name that, followed by reserve bytes, fits the alias field once encoded.
+QString TFIBXSQLDA::fittedName(const TFIBXSQLVAR& var, QString name, int reserve)
+{
+    while (!name.isEmpty() && var.encodeText(name).size() + reserve > kAliasCapacity)
+        name.chop(name.size() >= 2 && name.back().isLowSurrogate() ? 2 : 1);
+    return name;
+}
+
+// The name itself when no entry has it yet, else the name, shortened to fit the alias field,
+// with the smallest number that makes it unique.
+QString TFIBXSQLDA::uniqueName(const TFIBXSQLVAR& var, const QString& name) const
 {
     if (FNames.count(name) == 0)
         return name;
     for (int suffix = 1;; ++suffix) {
         const QString tail = QString::number(suffix);
-        const QString candidate = name.left(kAliasCapacity - tail.size()) + tail;
+        const QString candidate = fittedName(var, name, static_cast<int>(tail.size())) + tail;
         if (FNames.count(candidate) == 0)
             return candidate;
     }
@@ -143,13 +153,10 @@ void TFIBXSQLDA::Initialize()
             x.sqltype = static_cast<short>(x.sqltype | 1);  // every parameter can be sent as null
         if (naming) {
             const QString alias = var.AliasName();
-            QString name = uniqueName(alias.isEmpty() ? QStringLiteral("F_") + QString::number(++unnamed) : alias);
+            const QString name =
+                uniqueName(var, alias.isEmpty() ? QStringLiteral("F_") + QString::number(++unnamed) : alias);
             if (name != alias) {
-                QByteArray bytes = var.encodeText(name);
-                while (bytes.size() > kAliasCapacity) {
-                    name.chop(1);
-                    bytes = var.encodeText(name);
-                }
+                const QByteArray bytes = var.encodeText(name);
                 std::memset(x.aliasname, 0, sizeof x.aliasname);
                 std::memcpy(x.aliasname, bytes.constData(), static_cast<size_t>(bytes.size()));
                 x.aliasname_length = static_cast<short>(bytes.size());
@@ -172,6 +179,8 @@ void TFIBXSQLDA::ClearValues()
         }
         var.FIsDefferedSetting = false;
         var.FDeferredValue = QVariant();
+        var.FHasStream = false;
+        var.FStreamValue.clear();
         if (var.FXSQLVAR->sqlind != nullptr)
             *var.FXSQLVAR->sqlind = -1;
     }

@@ -147,6 +147,30 @@ ISC_TIME encodeTime(const QTime& time)
     return static_cast<ISC_TIME>(QTime(0, 0).msecsTo(time)) * (ISC_TIME_SECONDS_PRECISION / 1000);
 }
 
+// DATE, TIME and TIMESTAMP carry no zone: they are read as wall-clock fields in a QDateTime of
+// UTC spec, which no local zone can shift, make ambiguous or put into a daylight-saving gap.
+QDateTime zoneless(const QDate& date, const QTime& time) { return QDateTime(date, time, Qt::UTC); }
+
+// A date, a time, or a date and a time joined by "T" or a space, in ISO form, as wall-clock
+// fields (no local zone involved); false when the text is none of these. What is absent stays null.
+bool parseWallClock(const QString& text, QDate& date, QTime& time)
+{
+    constexpr int kDateLength = 10;
+    date = QDate::fromString(text.left(kDateLength), Qt::ISODate);
+    if (!date.isValid()) {
+        time = QTime::fromString(text, Qt::ISODateWithMs);
+        return time.isValid();
+    }
+    time = QTime();
+    if (text.size() == kDateLength)
+        return true;
+    const QChar separator = text.at(kDateLength);
+    if (separator != QLatin1Char('T') && separator != QLatin1Char(' '))
+        return false;
+    time = QTime::fromString(text.mid(kDateLength + 1), Qt::ISODateWithMs);
+    return time.isValid();
+}
+
 QString timeText(const QTime& time)
 {
     return time.toString(time.msec() != 0 ? QStringLiteral("HH:mm:ss.zzz") : QStringLiteral("HH:mm:ss"));
@@ -509,30 +533,25 @@ QDateTime TFIBXSQLVAR::AsDateTime() const
 {
     if (IsNull())
         return QDateTime();
-    if (hasPendingValue())
-        return pendingAs(QMetaType::QDateTime).toDateTime();
+    if (hasPendingValue()) {
+        const QDateTime pending = pendingAs(QMetaType::QDateTime).toDateTime();
+        return zoneless(pending.date(), pending.time());
+    }
     switch (SQLType()) {
     case SQL_TIMESTAMP: {
         const ISC_TIMESTAMP ts = readAs<ISC_TIMESTAMP>(FXSQLVAR->sqldata);
-        return QDateTime(decodeDate(ts.timestamp_date), decodeTime(ts.timestamp_time));
+        return zoneless(decodeDate(ts.timestamp_date), decodeTime(ts.timestamp_time));
     }
     case SQL_TYPE_DATE:
-        return QDateTime(AsDate(), QTime(0, 0));
+        return zoneless(AsDate(), QTime(0, 0));
     case SQL_TYPE_TIME:
-        return QDateTime(kDateBase, AsTime());
+        return zoneless(kDateBase, AsTime());
     case SQL_TEXT: case SQL_VARYING: {
-        // A timestamp, a date or a time in ISO form.
-        const QString text = AsWideString().trimmed();
-        const QDateTime dt = QDateTime::fromString(text, Qt::ISODateWithMs);
-        if (dt.isValid())
-            return dt;
-        const QDate date = QDate::fromString(text, Qt::ISODate);
-        if (date.isValid())
-            return QDateTime(date, QTime(0, 0));
-        const QTime time = QTime::fromString(text, Qt::ISODateWithMs);
-        if (time.isValid())
-            return QDateTime(kDateBase, time);
-        raiseInvalidConversion();
+        QDate date;
+        QTime time;
+        if (!parseWallClock(AsWideString().trimmed(), date, time))
+            raiseInvalidConversion();
+        return zoneless(date.isValid() ? date : kDateBase, time.isValid() ? time : QTime(0, 0));
     }
     default:
         raiseInvalidConversion();
@@ -592,6 +611,108 @@ QVariant TFIBXSQLVAR::AsVariant() const
     case SQL_NULL: return QVariant();
     default: raiseInvalidConversion();
     }
+}
+
+// ---------------------------------------------------------------- further typed accessors
+
+QString TCurrency::toString() const { return scaledToText(units, -4); }
+
+QString TBcd::toString() const { return scaledToText(digits, -scale); }
+
+QString TFIBXSQLVAR::decimalText() const
+{
+    if (IsNull())
+        return QStringLiteral("0");
+    if (hasPendingValue())
+        return AsVariant().toString();
+    switch (SQLType()) {
+    case SQL_SHORT: case SQL_LONG: case SQL_INT64: return scaledToText(scaledInteger(), Scale());
+    case SQL_BOOLEAN_16: return QString::number(scaledInteger());
+    case SQL_DOUBLE: case SQL_FLOAT: case SQL_D_FLOAT:
+        return QString::number(AsDouble(), 'f', QLocale::FloatingPointShortest);
+    case SQL_TEXT: case SQL_VARYING: return AsWideString();
+    default: raiseInvalidConversion();
+    }
+}
+
+TCurrency TFIBXSQLVAR::AsCurrency() const
+{
+    TCurrency value;
+    if (!parseScaled(decimalText(), -4, value.units))
+        raiseInvalidConversion();
+    return value;
+}
+
+TBcd TFIBXSQLVAR::AsBcd() const
+{
+    const QString text = decimalText().trimmed();
+    const qsizetype dot = text.indexOf(QLatin1Char('.'));
+    TBcd value;
+    value.scale = dot < 0 ? 0 : static_cast<int>(text.size() - dot - 1);
+    if (value.scale > kMaxScale || !parseScaled(text, -value.scale, value.digits))
+        raiseInvalidConversion();
+    return value;
+}
+
+long double TFIBXSQLVAR::AsExtended() const
+{
+    if (IsNull() || hasPendingValue())
+        return AsDouble();
+    switch (SQLType()) {
+    case SQL_SHORT: case SQL_LONG: case SQL_INT64:
+        if (Scale() < 0 && -Scale() <= kMaxScale)
+            return static_cast<long double>(scaledInteger()) / static_cast<long double>(kIntegerPowersOfTen[-Scale()]);
+        return AsDouble();
+    default: return AsDouble();
+    }
+}
+
+namespace {
+constexpr int kCharsetOctets = 1;
+constexpr int kGuidBytes = 16;
+}  // namespace
+
+QUuid TFIBXSQLVAR::AsGuid() const
+{
+    if (IsNull())
+        return QUuid();
+    const short type = SQLType();
+    if (!hasPendingValue() && (type == SQL_TEXT || type == SQL_VARYING) && CharacterSet() == kCharsetOctets) {
+        const int length = type == SQL_TEXT ? FXSQLVAR->sqllen : readAs<quint16>(FXSQLVAR->sqldata);
+        if (length != kGuidBytes)
+            raiseInvalidConversion();
+        const char* bytes = FXSQLVAR->sqldata + (type == SQL_TEXT ? 0 : 2);
+        return QUuid::fromRfc4122(QByteArrayView(bytes, kGuidBytes));
+    }
+    if (!hasPendingValue() && type != SQL_TEXT && type != SQL_VARYING)
+        raiseInvalidConversion();
+    const QString text = AsWideString().trimmed();
+    const QUuid value = QUuid::fromString(text);
+    if (value.isNull() && text != QUuid().toString() && text != QUuid().toString(QUuid::WithoutBraces))
+        raiseInvalidConversion();
+    return value;
+}
+
+void TFIBXSQLVAR::setAsGuid(const QUuid& value)
+{
+    const short type = SQLType();
+    if ((type == SQL_TEXT || type == SQL_VARYING) && CharacterSet() == kCharsetOctets)
+        setAsVariant(value.toRfc4122());
+    else
+        setAsWideString(value.toString());
+}
+
+ISC_TIMESTAMP TFIBXSQLVAR::AsTimeStamp() const
+{
+    if (IsNull())
+        return ISC_TIMESTAMP{};
+    const QDateTime value = AsDateTime();
+    return ISC_TIMESTAMP{encodeDate(value.date()), encodeTime(value.time())};
+}
+
+void TFIBXSQLVAR::setAsTimeStamp(const ISC_TIMESTAMP& value)
+{
+    setAsDateTime(zoneless(decodeDate(value.timestamp_date), decodeTime(value.timestamp_time)));
 }
 
 // ---------------------------------------------------------------- writers
@@ -706,8 +827,22 @@ void TFIBXSQLVAR::setAsVariant(const QVariant& value)
 
 void TFIBXSQLVAR::writeVariant(const QVariant& value)
 {
+    // A failed conversion leaves the entry as it was, a pending blob value included.
+    const bool hadStream = FHasStream;
+    QByteArray stream = std::move(FStreamValue);
     FHasStream = false;
     FStreamValue.clear();
+    try {
+        storeVariant(value);
+    } catch (...) {
+        FHasStream = hadStream;
+        FStreamValue = std::move(stream);
+        throw;
+    }
+}
+
+void TFIBXSQLVAR::storeVariant(const QVariant& value)
+{
     if (value.isNull()) {
         if (FXSQLVAR->sqlind == nullptr)
             RaiseClientError(34, {FName});  // "Column cannot be set to null (%s)"
@@ -893,21 +1028,11 @@ void TFIBXSQLVAR::storeTextValue(const QString& value)
         break;
     }
     case SQL_TYPE_DATE: case SQL_TYPE_TIME: case SQL_TIMESTAMP: {
-        const QString t = value.trimmed();
-        const QDateTime dt = QDateTime::fromString(t, Qt::ISODateWithMs);
-        if (dt.isValid()) {
-            storeDateTime(dt.date(), dt.time(), true, true);
-            break;
-        }
-        const QDate d = QDate::fromString(t, Qt::ISODate);
-        if (d.isValid()) {
-            storeDateTime(d, QTime(0, 0), true, false);
-            break;
-        }
-        const QTime tm = QTime::fromString(t, Qt::ISODateWithMs);
-        if (!tm.isValid())
+        QDate date;
+        QTime time;
+        if (!parseWallClock(value.trimmed(), date, time))
             raiseInvalidConversion();
-        storeDateTime(QDate(), tm, false, true);
+        storeDateTime(date, time.isValid() ? time : QTime(0, 0), date.isValid(), time.isValid());
         break;
     }
     default:

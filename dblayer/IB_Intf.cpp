@@ -89,7 +89,35 @@ void TIBClientLibrary::LoadIBLibrary()
         FreeIBLibrary();
         throw;
     }
+    leaveTerminationSignalsToTheProgram();
     platform::restoreFloatingPointEnvironment();
+}
+
+namespace {
+
+// The shutdown hook's answers: 0 lets the shutdown go on, anything else declines it.
+constexpr int kShutdownAccepted = 0;
+constexpr int kShutdownDeclined = 1;
+
+int declineShutdownOnSignal(const int reason, const int, void*)
+{
+    return reason == fb_shutrsn_signal ? kShutdownDeclined : kShutdownAccepted;
+}
+
+}  // namespace
+
+// At its first attach the client library takes SIGINT and SIGTERM: its handler shuts its engine
+// down and the process goes on with dead connections. Its shutdown hook declines that shutdown,
+// and the platform module makes both signals end the process as their default action does,
+// through the handler chain the library keeps.
+void TIBClientLibrary::leaveTerminationSignalsToTheProgram()
+{
+    bind(Ffb_shutdown_callback, "fb_shutdown_callback", epOptional);
+    if (Ffb_shutdown_callback) {
+        ISC_STATUS_ARRAY status{};
+        Ffb_shutdown_callback(status, declineShutdownOnSignal, fb_shut_confirmation, nullptr);
+    }
+    platform::keepDefaultTerminationSignals();
 }
 
 void TIBClientLibrary::bindAlways()

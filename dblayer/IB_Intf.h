@@ -291,6 +291,7 @@ private:
     using Tisc_get_client_major_version = int (*)();
     using Tisc_get_client_minor_version = int (*)();
     using Tfb_cancel_operation = ISC_STATUS (*)(ISC_STATUS*, isc_db_handle*, ISC_USHORT);
+    using Tfb_shutdown_callback = decltype(&::fb_shutdown_callback);
 
     enum TEntryPointRule { epRequired, epOptional };
     template <class F>
@@ -298,6 +299,7 @@ private:
     [[noreturn]] void raiseLoaderError() const;
     void bindAlways();
     void bindVersion6();
+    void leaveTerminationSignalsToTheProgram();
     void bindClientVersion();
 
     // The entry point, or the "Can't find procedure" exception when the library lacks it.
@@ -383,5 +385,6 @@ private:
     Tisc_dsql_batch_execute_immed Fisc_dsql_batch_execute_immed = nullptr;
     Tisc_dsql_batch_execute Fisc_dsql_batch_execute = nullptr;
     Tfb_cancel_operation Ffb_cancel_operation = nullptr;
+    Tfb_shutdown_callback Ffb_shutdown_callback = nullptr;
     std::atomic<unsigned char> FBusy{0};
 };

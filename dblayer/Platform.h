@@ -1,8 +1,8 @@
 #pragma once
 // The one place that knows the operating system: dynamic libraries, the loader's errors, a
-// library's version, 8-bit texts in the system's code page, and the floating-point environment.
-// No other code tests for the platform. Each system has its own source (PlatformLinux.cpp,
-// PlatformWindows.cpp); the Windows one uses nothing of Qt but QString.
+// library's version, 8-bit texts in the system's code page, the floating-point environment and the
+// termination signals. No other code tests for the platform. Each system has its own source
+// (PlatformLinux.cpp, PlatformWindows.cpp); the Windows one uses nothing of Qt but QString.
 
 #include <QString>
 
@@ -51,5 +51,10 @@ QString redecodeAsUtf8(const QString& text);
 // exceptions masked, round to nearest); client libraries may change it while loading or during
 // calls. Common to both systems (PlatformFloatingPoint.cpp).
 void restoreFloatingPointEnvironment();
+
+// From now on SIGINT and SIGTERM end the process as their default action does, also after a
+// library has put handlers of its own in place that call the ones they found. Signals that do
+// not have their default disposition (ignored ones, say) are left as they are.
+void keepDefaultTerminationSignals();
 
 }  // namespace platform

@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 #include <QStringList>
 
+#include <csignal>
 #include <dlfcn.h>
 
 namespace platform {
@@ -144,6 +145,36 @@ QString fromSystemCodePage(const char* bytes, qsizetype length)
 }
 
 QString redecodeAsUtf8(const QString& text) { return QString::fromUtf8(text.toLocal8Bit()); }
+
+// ---------------------------------------------------------------- termination signals
+
+namespace {
+
+// Runs in signal context: only async-signal-safe calls. The signal is blocked while its handler
+// runs, so the raised one arrives with the default action as soon as the handler returns.
+void endAsTheDefaultActionDoes(int signalNumber)
+{
+    struct sigaction byDefault {};
+    byDefault.sa_handler = SIG_DFL;
+    sigemptyset(&byDefault.sa_mask);
+    sigaction(signalNumber, &byDefault, nullptr);
+    raise(signalNumber);
+}
+
+}  // namespace
+
+void keepDefaultTerminationSignals()
+{
+    for (const int signalNumber : {SIGINT, SIGTERM}) {
+        struct sigaction current {};
+        if (sigaction(signalNumber, nullptr, &current) != 0 || current.sa_handler != SIG_DFL)
+            continue;
+        struct sigaction ending {};
+        ending.sa_handler = endAsTheDefaultActionDoes;
+        sigemptyset(&ending.sa_mask);
+        sigaction(signalNumber, &ending, nullptr);
+    }
+}
 
 QString primaryClientLibraryName() { return QStringLiteral("libfbclient.so.2"); }
 

@@ -150,4 +150,8 @@ QString redecodeAsUtf8(const QString& text)
     return decode(CP_UTF8, bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
+// A windowed program gets no SIGINT or SIGTERM: closing or ending the session reaches it as
+// window messages, so there is nothing to keep.
+void keepDefaultTerminationSignals() {}
+
 }  // namespace platform

@@ -140,6 +140,11 @@ TEST(BadInputTest, PathsWithSpacesAndCyrillicLettersReachTheirDatabase)
         RunWindow server;
         expectScriptRan(server, testsupport::serverName(path + QStringLiteral(".server.fdb")));
     }
+    // Surrounding spaces go to the client library as typed; its own name handling finds the file.
+    const QString spaced = QStringLiteral("  ") + source.path() + QStringLiteral("  ");
+    RunWindow w;
+    expectScriptRan(w, spaced);
+    EXPECT_EQ(w.component<TpFIBDatabase>("DB1")->DBName(), spaced);
 }
 
 TEST(BadInputTest, UnreachableServersFailWithinTheirTimeout)

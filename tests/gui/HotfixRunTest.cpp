@@ -88,16 +88,21 @@ void expectError(const Press& p, RunWindow& w, const QString& text)
     EXPECT_TRUE(p.normalCursorAtBox);
 }
 
-void setVersion(const QString& database, const QVariantList& version)
+// VER holds these rows, inserted in this order (the order a plain select returns them here).
+void setVersions(const QString& database, const QList<QVariantList>& versions)
 {
     TestSession s(database);
     s.execute("DELETE FROM VER");
-    if (!version.isEmpty())
-        s.execute(
-            "INSERT INTO VER (VER_MAJOR, VER_MINOR, VER_RELEASE, VER_BUILD) VALUES (:ver_major, :ver_minor, "
-            ":ver_release, :ver_build)",
-            version);
+    for (const QVariantList& version : versions)
+        s.execute("INSERT INTO VER (VER_MAJOR, VER_MINOR, VER_RELEASE, VER_BUILD) "
+                  "VALUES (:ver_major, :ver_minor, :ver_release, :ver_build)",
+                  version);
     s.commit();
+}
+
+void setVersion(const QString& database, const QVariantList& version)
+{
+    setVersions(database, version.isEmpty() ? QList<QVariantList>{} : QList<QVariantList>{version});
 }
 
 }  // namespace
@@ -193,6 +198,12 @@ TEST(HotfixRunTest, VersionGateRefusesNewerProductsAndLeavesNothingOfTheScript)
         expectError(p, w, message);
         EXPECT_EQ(scriptTraces(db.serverName()), before) << version[0].toInt() << "." << version[1].toInt();
     }
+    // With several rows the first one fetched decides.
+    setVersions(db.serverName(), {{4, 0, 0, 0}, {3, 0, 0, 0}});
+    expectError(w.press(db.serverName()), w, kTooNew + ".");
+    EXPECT_EQ(scriptTraces(db.serverName()), before);
+    setVersions(db.serverName(), {{3, 0, 0, 0}, {4, 0, 0, 0}});
+    expectSuccess(w.press(db.serverName()), w);
     // No row, and a row of nulls, read as version 0.0.0.0; the highest accepted version passes.
     for (const QVariantList& version : {QVariantList{}, QVariantList{QVariant(), QVariant(), QVariant(), QVariant()},
                                         QVariantList{3, 23, 11, 28}}) {
@@ -312,7 +323,26 @@ TEST(HotfixRunTest, FailedPurgeClosesThePurgeConnectionSoTheNextPressStartsOver)
     expectError(p, w, p.box.text);
 
     Tr2->setTPBMode(tpbReadCommitted);
+
+    // The statement fails and so does the commit: the commit's error replaces the statement's.
+    Tr2->BeforeEnd = [](TFIBTransaction*, TTransactionAction, bool force) {
+        if (!force)
+            throw Exception("commit refused");
+    };
+    p = w.press(db.serverName());
+    EXPECT_TRUE(p.box.text.contains("commit refused")) << p.box.text.toStdString();
+    expectError(p, w, p.box.text);
+    Tr2->BeforeEnd = nullptr;
     QQ->setSQL(purge);
+
+    // The attach succeeds and Open fails after it: the connection is closed all the same.
+    auto* DB2 = w.component<TpFIBDatabase>("DB2");
+    DB2->AfterConnect = [](TFIBDatabase*) { throw Exception("refused after the attach"); };
+    expectError(w.press(db.serverName()), w, "refused after the attach.");
+    DB2->AfterConnect = nullptr;
+
+    // A failing close of the purge connection is dropped; the run goes on.
+    DB2->AfterDisconnect = [](TFIBDatabase*) { throw Exception("close refused"); };
     expectSuccess(w.press(db.serverName()), w);
 }
 

@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -56,6 +57,7 @@ TEST(TMainFormTest, DefinitionGivesTextsGeometryAndFrame)
     EXPECT_TRUE(flags.testFlag(Qt::WindowSystemMenuHint));
     EXPECT_FALSE(flags.testFlag(Qt::WindowMinimizeButtonHint));
     EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
+    form.show();
     EXPECT_EQ(form.frameGeometry().center(), form.screen()->geometry().center());
 
     EXPECT_EQ(form.font().pointSize(), 8);
@@ -95,6 +97,7 @@ TEST(TMainFormTest, DefinitionGivesTextsGeometryAndFrame)
     auto* dialog = form.findChild<QFileDialog*>("OpenDialog1");
     ASSERT_EQ(dialog, form.OpenDialog1());
     EXPECT_EQ(dialog->nameFilters(), QStringList{"Базы данных Firebird (*.FDB)"});
+    EXPECT_EQ(dialog->findChild<QComboBox*>("fileTypeCombo")->itemText(0), "Базы данных Firebird");
 }
 
 TEST(TMainFormTest, TabOrderIsPathEditorThenApplyButton)

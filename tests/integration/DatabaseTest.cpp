@@ -241,4 +241,12 @@ TEST(DatabaseTest, ConnectAndDisconnectEventsAndTheirFailures)
     EXPECT_EQ(messageOf<Exception>([&] { c.db->Close(); }), "Error of MainForm.DB.AfterDisconnect. late");
     EXPECT_FALSE(c.db->Connected());
     c.db->AfterDisconnect = nullptr;
+
+    // A connect callback that closes the connection ends the notification.
+    log.clear();
+    c.db->AddEvent(TFIBDatabase::detOnConnect, [](TFIBDatabase* db) { db->Close(); });
+    c.db->AddEvent(TFIBDatabase::detOnConnect, [&](TFIBDatabase*) { log << "late callback"; });
+    c.db->Open();
+    EXPECT_FALSE(c.db->Connected());
+    EXPECT_FALSE(log.contains("late callback"));
 }

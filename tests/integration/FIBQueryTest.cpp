@@ -262,7 +262,7 @@ TEST_F(FIBQueryTest, ParametersOfEveryTypeRoundTrip)
     EXPECT_EQ(sel->FieldByName(QStringLiteral("V"))->AsString(), QStringLiteral("текст"));
     EXPECT_EQ(sel->FieldByName(QStringLiteral("DT"))->AsDate(), QDate(2026, 12, 9));
     EXPECT_EQ(sel->FieldByName(QStringLiteral("TM"))->AsTime(), QTime(13, 5, 7, 120));
-    EXPECT_EQ(sel->FieldByName(QStringLiteral("TS"))->AsDateTime(), QDateTime(QDate(2000, 2, 29), QTime(23, 59, 58)));
+    EXPECT_EQ(sel->FieldByName(QStringLiteral("TS"))->AsDateTime(), QDateTime(QDate(2000, 2, 29), QTime(23, 59, 58), Qt::UTC));
     EXPECT_EQ(sel->FieldByName(QStringLiteral("BL"))->AsString(), longText);
 
     sel->ParamByName(QStringLiteral("I"))->setAsInteger(8);
@@ -451,6 +451,34 @@ TEST_F(FIBQueryTest, HandlesFollowOptionsTextBracketsAndTheConnection)
     tr->StartTransaction();
     open->ExecQuery();
     EXPECT_FALSE(open->Eof());
+
+    // A close that fails still resets the cursor state and frees the handle as configured: the
+    // attachment (embedded, where a close is not deferred) is ended by another one meanwhile.
+    db->Close();
+    db->setDBName(file.path());
+    db->Open();
+    tr->StartTransaction();
+    open->setQoFreeHandleAfterExecute(true);
+    open->ExecQuery();
+    open->setProcExecuted(true);
+    TpFIBDatabase* other = new TpFIBDatabase(&form);
+    setUpConnection(*other, file.path(), testPassword());
+    auto* otherTr = new TpFIBTransaction(&form);
+    otherTr->setDefaultDatabase(other);
+    other->Open();
+    otherTr->StartTransaction();
+    TpFIBQuery* end = query("End", QStringLiteral("delete from MON$ATTACHMENTS where MON$ATTACHMENT_ID = %1").arg(db->AttachmentID()));
+    end->setDatabase(other);
+    end->setTransaction(otherTr);
+    end->ExecQuery();
+    otherTr->Commit();
+    EXPECT_TRUE(raised<EFIBInterBaseError>([&] { open->Close(); }).has_value());
+    EXPECT_FALSE(open->Open());
+    EXPECT_FALSE(open->Bof());
+    EXPECT_FALSE(open->ProcExecuted());
+    EXPECT_FALSE(open->Prepared());
+    EXPECT_EQ(open->Handle(), 0u);
+    db->ForceClose();
 }
 
 TEST_F(FIBQueryTest, SelectForUpdateGetsACursorNameAndValidationConnectsForItself)

@@ -1,5 +1,7 @@
 // The connection's internal transaction and the server-time query it runs at every attach.
 #include "ConnectionTestDatabase.h"
+#include "Raised.h"
+#include "fib.h"
 #include "TestSession.h"
 #include "pFIBDatabase.h"
 
@@ -37,7 +39,9 @@ double clockDifferenceSeconds(const QString& dbName)
 {
     testsupport::TestSession session(dbName);
     const QDateTime server = session.scalar("SELECT CAST('NOW' AS TIMESTAMP) FROM RDB$DATABASE").toDateTime();
-    return server.msecsTo(QDateTime::currentDateTime()) / 1000.0;
+    const QDateTime local = QDateTime::currentDateTime();
+    // Both as wall-clock fields: the server's timestamp carries no zone.
+    return QDateTime(server.date(), server.time(), Qt::UTC).msecsTo(QDateTime(local.date(), local.time(), Qt::UTC)) / 1000.0;
 }
 
 }  // namespace
@@ -77,6 +81,17 @@ TEST(InternalTransactionTest, EveryAttachMeasuresTheServerClockInOneCommittedTra
     c.db->Open();
     EXPECT_EQ(c.db->DifferenceTime(), 0.0);
     EXPECT_EQ(c.starts, 3);  // the two direct calls above, none at this attach
+    c.db->Close();
+
+    // The query fails: its transaction is rolled back and Open fails with the connection attached.
+    c.db->setSynchronizeTime(true);
+    c.db->InternalTransaction()->AddEvent(TFIBTransaction::tetAfterStart,
+                                          [](TFIBTransaction*) { throw Exception(QStringLiteral("no clock")); });
+    EXPECT_EQ(testsupport::messageOf<Exception>([&] { c.db->Open(); }), "no clock");
+    EXPECT_TRUE(c.db->Connected());
+    EXPECT_FALSE(c.db->InternalTransaction()->Active());
+    EXPECT_EQ(c.ends.back(), TARollback);
+    EXPECT_EQ(c.db->DifferenceTime(), 0.0);
     c.db->Close();
 }
 

@@ -1,7 +1,10 @@
 #include "FIBQuery.h"
 #include "fib.h"
 
+#include <QByteArray>
 #include <cstring>
+#include <ctime>
+#include <limits>
 #include <gtest/gtest.h>
 
 namespace {
@@ -45,6 +48,28 @@ void storeBytes(TFIBXSQLVAR* var, const char* bytes, int length)
     std::memcpy(var->Data(), bytes, static_cast<size_t>(length));
     *var->AsXSQLVAR()->sqlind = 0;
 }
+
+// Runs the process under another local time zone for the guard's lifetime.
+class LocalZone {
+public:
+    explicit LocalZone(const char* zone) : FOld(qgetenv("TZ")), FHadOld(qEnvironmentVariableIsSet("TZ"))
+    {
+        qputenv("TZ", zone);
+        tzset();
+    }
+    ~LocalZone()
+    {
+        if (FHadOld)
+            qputenv("TZ", FOld);
+        else
+            qunsetenv("TZ");
+        tzset();
+    }
+
+private:
+    QByteArray FOld;
+    bool FHadOld;
+};
 
 #define EXPECT_CLIENT_ERROR(statement, text)                                           \
     try {                                                                              \
@@ -104,6 +129,12 @@ TEST(FIBXSQLDATest, ResultColumnsGetUniqueNamesWrittenBackIntoTheAlias)
     EXPECT_EQ(area.GetXSQLVARByName("MIXED"), nullptr);
     EXPECT_EQ(area.IndexOfName("f_2"), 4);
     EXPECT_EQ(area.IndexOfName("NONE"), -1);
+
+    // The suffix fits the alias field by bytes of UTF-8: 31 bytes of name stay unique.
+    const char* cyrillic = "АБВГДЕЖЗИЙКЛМНО_";
+    describe(area, {{SQL_LONG, 0, 4, cyrillic}, {SQL_LONG, 0, 4, cyrillic}});
+    EXPECT_EQ(area.GetXSQLVAR(1)->AliasName(), QStringLiteral("АБВГДЕЖЗИЙКЛМНО1"));
+    EXPECT_EQ(area.GetXSQLVARByName(QString::fromUtf8(cyrillic)), area.GetXSQLVAR(0));
 }
 
 TEST(FIBXSQLDATest, NullComesFromTheIndicatorOrAMissingDescription)
@@ -242,8 +273,47 @@ TEST(FIBXSQLDATest, ReadsEveryTypeAsTextAndVariant)
     EXPECT_EQ(area[2]->AsVariant(), QVariant(-12));
     EXPECT_EQ(area[4]->AsVariant(), QVariant(QDate(2026, 12, 9)));
     EXPECT_EQ(area[5]->AsTime(), QTime(13, 5, 7, 123));
-    EXPECT_EQ(area[6]->AsDateTime(), QDateTime(QDate(1858, 11, 17), QTime(1, 0)));
-    EXPECT_EQ(area[4]->AsDateTime(), QDateTime(QDate(2026, 12, 9), QTime(0, 0)));
+    EXPECT_EQ(area[6]->AsDateTime(), QDateTime(QDate(1858, 11, 17), QTime(1, 0), Qt::UTC));
+    EXPECT_EQ(area[4]->AsDateTime(), QDateTime(QDate(2026, 12, 9), QTime(0, 0), Qt::UTC));
+}
+
+TEST(FIBXSQLDATest, DateTimesAreWallClockFieldsThatNoLocalZoneShifts)
+{
+    // Each zone's spring gap and its repeated autumn hour.
+    struct Case {
+        const char* zone;
+        QDateTime gap, repeated;
+    };
+    const auto wall = [](int y, int m, int d, int h, int min) { return QDateTime(QDate(y, m, d), QTime(h, min), Qt::UTC); };
+    for (const Case& c : {Case{"Europe/Berlin", wall(2020, 3, 29, 2, 30), wall(2020, 10, 25, 2, 30)},
+                          Case{"America/New_York", wall(2020, 3, 8, 2, 30), wall(2020, 11, 1, 1, 30)}}) {
+        const LocalZone zone(c.zone);
+        for (const QDateTime& value : {c.gap, c.repeated}) {
+            SCOPED_TRACE(std::string(c.zone) + " " + value.toString(Qt::ISODate).toStdString());
+            TFIBXSQLDA area(true);
+            describe(area, {{SQL_TIMESTAMP, 0, 8}, {SQL_VARYING, 0, 30}});
+            const ISC_TIMESTAMP stored{static_cast<ISC_DATE>(QDate(1858, 11, 17).daysTo(value.date())),
+                                       static_cast<ISC_TIME>(value.time().msecsSinceStartOfDay()) * 10};
+            store<ISC_TIMESTAMP>(area[0], stored);
+            const QDateTime read = area[0]->AsDateTime();
+            EXPECT_EQ(read.timeSpec(), Qt::UTC);
+            EXPECT_EQ(read.date(), value.date());
+            EXPECT_EQ(read.time(), value.time());
+            const QString text = value.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+            EXPECT_EQ(area[0]->AsString(), text);
+
+            // Written back from the value read and from its text: the same fields are stored.
+            for (const QVariant& written : {QVariant(read), QVariant(text)}) {
+                store<ISC_TIMESTAMP>(area[0], ISC_TIMESTAMP{});
+                area[0]->setAsVariant(written);
+                const ISC_TIMESTAMP back = area[0]->AsTimeStamp();
+                EXPECT_EQ(back.timestamp_date, stored.timestamp_date);
+                EXPECT_EQ(back.timestamp_time, stored.timestamp_time);
+            }
+            area[1]->setAsString(text);
+            EXPECT_EQ(area[1]->AsDateTime(), read);
+        }
+    }
 }
 
 TEST(FIBXSQLDATest, WritersConvertIntoTheDescribedTypeOrLeaveTheValue)
@@ -283,6 +353,58 @@ TEST(FIBXSQLDATest, WritersConvertIntoTheDescribedTypeOrLeaveTheValue)
     EXPECT_TRUE(area[3]->IsNull());
     area.ClearModified();
     EXPECT_FALSE(area.Modified());
+}
+
+TEST(FIBXSQLDATest, CurrencyAndBcdAreExactDecimals)
+{
+    TFIBXSQLDA area(true);
+    describe(area, {{SQL_INT64, -4, 8}, {SQL_LONG, -2}, {SQL_VARYING, 0, 30}, {SQL_DOUBLE, 0, 8}});
+    // Beyond the 53 bits of a double's mantissa, exact to the last unit.
+    area[0]->setAsCurrency(TCurrency{std::numeric_limits<qint64>::max()});
+    EXPECT_EQ(area[0]->AsString(), "922337203685477.5807");
+    EXPECT_EQ(area[0]->AsCurrency().units, std::numeric_limits<qint64>::max());
+    EXPECT_EQ(area[0]->AsBcd(), (TBcd{std::numeric_limits<qint64>::max(), 4}));
+
+    area[1]->setAsBcd(TBcd{-399, 2});
+    EXPECT_EQ(area[1]->AsCurrency(), TCurrency{-39900});
+    EXPECT_EQ(area[1]->AsBcd().toString(), "-3.99");
+    area[2]->setAsString(QStringLiteral(" 0.30005"));
+    EXPECT_EQ(area[2]->AsCurrency(), TCurrency{3001});  // half away from zero at the fourth decimal
+    EXPECT_EQ(area[2]->AsBcd(), (TBcd{30005, 5}));
+    area[3]->setAsDouble(0.1);
+    EXPECT_EQ(area[3]->AsCurrency(), TCurrency{1000});
+    area[2]->setAsString(QStringLiteral("1e3"));
+    EXPECT_CLIENT_ERROR(area[2]->AsCurrency(), "Invalid data conversion.");
+}
+
+TEST(FIBXSQLDATest, GuidsReadOctetsOrText)
+{
+    TFIBXSQLDA area(true);
+    constexpr short kOctets = 1;
+    describe(area, {{SQL_TEXT, 0, 16, "", kOctets}, {SQL_VARYING, 0, 38}, {SQL_LONG}});
+    const QUuid id = QUuid::fromString(QStringLiteral("{6f1d6a3e-8d1c-4a0e-9a63-2f4b5c6d7e8f}"));
+    area[0]->setAsGuid(id);
+    EXPECT_EQ(QByteArray(area[0]->Data(), 16), id.toRfc4122());
+    EXPECT_EQ(area[0]->AsGuid(), id);
+    area[1]->setAsGuid(id);
+    EXPECT_EQ(area[1]->AsString(), id.toString());
+    EXPECT_EQ(area[1]->AsGuid(), id);
+    area[1]->setAsString(QStringLiteral("not a guid"));
+    EXPECT_CLIENT_ERROR(area[1]->AsGuid(), "Invalid data conversion.");
+    area[2]->setAsInteger(1);
+    EXPECT_CLIENT_ERROR(area[2]->AsGuid(), "Invalid data conversion.");
+}
+
+TEST(FIBXSQLDATest, BlobTextSurvivesAFailedConversionAndGoesWithClearValues)
+{
+    TFIBXSQLDA area(true);
+    describe(area, {{SQL_BLOB, 0, 8, "", 1}});
+    area[0]->setAsString(QStringLiteral("old text"));
+    EXPECT_CLIENT_ERROR(area[0]->setAsDate(QDate(2026, 1, 1)), "Invalid data conversion.");
+    EXPECT_EQ(area[0]->AsString(), "old text");
+    area.ClearValues();
+    EXPECT_TRUE(area[0]->IsNull());
+    EXPECT_FALSE(area[0]->HasStreamValue());
 }
 
 TEST(FIBXSQLDATest, AssignValuesCopiesByName)
