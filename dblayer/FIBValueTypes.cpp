@@ -136,22 +136,36 @@ TZonedFields fieldsOf(const QDateTime& value)
     return f;
 }
 
+// The Qt zone of a zone name: an offset zone for "+03:00", else the region (invalid when Qt does
+// not know it).
+QTimeZone zoneOfName(const QString& name)
+{
+    static const QRegularExpression offsetPattern(QStringLiteral(R"(^([+-])(\d{1,2}):(\d{2})$)"));
+    const QRegularExpressionMatch m = offsetPattern.match(name);
+    if (!m.hasMatch())
+        return QTimeZone(name.toLatin1());
+    const int seconds = (m.captured(2).toInt() * 60 + m.captured(3).toInt()) * 60;
+    return QTimeZone(m.captured(1) == QLatin1String("-") ? -seconds : seconds);
+}
+
 // The QDateTime of a zoned value: its wall clock in its zone. A region Qt does not know (or
 // whose rules differ from the client's at that moment) becomes the offset the client applied.
 QDateTime zonedDateTime(const TZonedFields& f, const QDateTime& utc)
 {
+    constexpr qint64 kDay = 86400;
     const QDateTime wallClockAsUtc(f.date.isValid() ? f.date : utc.date(), f.time(), QTimeZone::utc());
-    qint64 offset = utc.secsTo(wallClockAsUtc);
-    if (!f.date.isValid()) {
-        // A time of day: the offset is the wall clock minus UTC, modulo a day.
-        offset = ((offset % 86400) + 86400) % 86400;
-        if (offset > 14 * 3600)
-            offset -= 86400;
+    qint64 shift = utc.secsTo(wallClockAsUtc);
+    const QTimeZone zone = zoneOfName(f.zone);
+    if (f.date.isValid()) {
+        if (zone.isValid() && zone.offsetFromUtc(utc) == shift)
+            return utc.toTimeZone(zone);
+        return utc.toTimeZone(QTimeZone(static_cast<int>(shift)));
     }
-    QTimeZone zone(f.zone.toLatin1());
-    if (!zone.isValid() || zone.offsetFromUtc(utc) != offset)
-        zone = QTimeZone(static_cast<int>(offset));
-    return utc.toTimeZone(zone);
+    // A time of day has no date of its own: its shift is known modulo a day only.
+    if (zone.isValid() && (zone.offsetFromUtc(utc) - shift) % kDay == 0)
+        return utc.toTimeZone(zone);
+    shift = (shift % kDay + kDay) % kDay;
+    return utc.toTimeZone(QTimeZone(static_cast<int>(shift > 14 * 3600 ? shift - kDay : shift)));
 }
 
 #if FB_API_VER >= 40
@@ -368,13 +382,14 @@ bool TDecimalText::parse(const QString& text, TDecimalText& result)
     if (number.digits.isEmpty())
         return false;
     if (i < t.size()) {
+        // An exponent: "e" or "E", an optional sign and at least one digit, nothing after.
         if (t[i] != QLatin1Char('e') && t[i] != QLatin1Char('E'))
             return false;
-        bool ok = false;
-        const int exponent = t.mid(i + 1).toInt(&ok);
-        if (!ok || qAbs(exponent) > 100000 || !isAsciiDigit(t.back()))
+        static const QRegularExpression exponentPattern(QStringLiteral(R"(^[+-]?[0-9]{1,6}$)"));
+        const QString exponent = t.mid(i + 1);
+        if (!exponentPattern.match(exponent).hasMatch())
             return false;
-        number.exponent = exponent;
+        number.exponent = exponent.toInt();
     }
     number.exponent -= fractionDigits;
     while (number.digits.size() > 1 && number.digits.front() == QLatin1Char('0'))
@@ -461,7 +476,8 @@ qint64 TFb4Value::toInt64() const
         value = integerValue();
         if (FScale < 0)
             value = -FScale > kMaxInt128Digits ? 0 : value / powerOfTen(-FScale);
-        else if (FScale > 0 && __builtin_mul_overflow(value, powerOfTen(qMin<int>(FScale, kMaxInt128Digits + 1)), &value))
+        else if (FScale > 0 && value != 0
+                 && (FScale > kMaxInt128Digits || __builtin_mul_overflow(value, powerOfTen(FScale), &value)))
             raiseInvalidConversion();
     } else {
         TDecimalText number;

@@ -331,6 +331,7 @@ TEST(FIBXSQLDATest, Int128ValuesConvertExactlyWithoutADetourThroughADouble)
     EXPECT_FALSE(number.toScaled(0, true, value));
     EXPECT_FALSE(TDecimalText::parse("Infinity", number));
     EXPECT_FALSE(TDecimalText::parse("1E", number));
+    EXPECT_FALSE(TDecimalText::parse("1E 5", number));
 }
 
 TEST(FIBXSQLDATest, AssignValuesCopiesByName)
