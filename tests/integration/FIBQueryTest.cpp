@@ -357,16 +357,20 @@ TEST_F(FIBQueryTest, Firebird4TypesKeepEveryDigitAndTheirZone)
     EXPECT_EQ(sel->FieldByName(QStringLiteral("N38"))->AsString(), "-9000000000.000000");
     EXPECT_EQ(sel->FieldByName(QStringLiteral("D34"))->AsString(), "7");
 
-    // The extended zoned forms carry the offset as well and read the same.
-    TpFIBQuery* bind = query("Q4", QStringLiteral("set bind of time zone to extended"));
-    bind->ExecQuery();
+    // The extended zoned forms carry the offset as well: written and read the same.
+    query("Q4", QStringLiteral("set bind of time zone to extended"))->ExecQuery();
+    TpFIBQuery* ext = query("Q5", QStringLiteral("insert into QT_FB4 (ID, TTZ, TSTZ) values (4, :TTZ, :TSTZ)"));
+    ext->ParamByName(QStringLiteral("TTZ"))->setAsString(texts[4]);
+    ext->ParamByName(QStringLiteral("TSTZ"))->setAsString(texts[5]);
+    ext->ExecQuery();
+    EXPECT_EQ(ext->ParamByName(QStringLiteral("TSTZ"))->SQLType(), SQL_TIMESTAMP_TZ_EX);
     sel->Close();
     sel->setSQLText(sel->SQLText());
-    sel->ParamByName(QStringLiteral("ID"))->setAsInteger(1);
+    sel->ParamByName(QStringLiteral("ID"))->setAsInteger(4);
     sel->ExecQuery();
-    EXPECT_EQ(sel->FieldByName(QStringLiteral("TSTZ"))->SQLType(), SQL_TIMESTAMP_TZ_EX);
-    EXPECT_EQ(sel->FieldByName(QStringLiteral("TSTZ"))->AsString(), texts[5]);
+    EXPECT_EQ(sel->FieldByName(QStringLiteral("TTZ"))->SQLType(), SQL_TIME_TZ_EX);
     EXPECT_EQ(sel->FieldByName(QStringLiteral("TTZ"))->AsString(), texts[4]);
+    EXPECT_EQ(sel->FieldByName(QStringLiteral("TSTZ"))->AsString(), texts[5]);
 }
 
 TEST_F(FIBQueryTest, AnExplicitPrepareIsKeptUnlessANullParameterNeedsTheRewrite)
