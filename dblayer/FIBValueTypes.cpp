@@ -47,7 +47,6 @@ bool isAsciiDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9
 
 // Dates count days from 17 November 1858; times count units of 1/10000 second.
 const QDate kDateBase(1858, 11, 17);
-constexpr unsigned kFractionsPerSecond = 10000;
 
 // A wall-clock time with the client's 1/10000 second units; the zone as the client names it.
 struct TZonedFields {
@@ -247,12 +246,13 @@ void storeDecFloatText(IIBClientLibrary* lib, short type, char* data, const QStr
         storeDecFloatBy<FB_DEC34>(util, util->getDecFloat34(util.status()), data, latin);
 }
 
+// The moment in UTC that a zoned value stores, decoded here as for the plain types.
 QDateTime utcOf(ISC_DATE date, ISC_TIME time)
 {
     return QDateTime(kDateBase.addDays(date), QTime(0, 0).addMSecs(static_cast<int>(time / 10)), QTimeZone::utc());
 }
 
-// Firebird resolves a region's offset for a time of day on this date.
+// The client resolves a region's offset for a time of day on this date.
 const QDate kTimeZoneBaseDate(2020, 1, 1);
 
 // The wall clock and zone name of a zoned value, and its moment in UTC.
