@@ -22,6 +22,7 @@
 
 class TFIBQuery;
 class TFIBXSQLDA;
+class TFb4Value;
 
 // An exact amount with four decimals, held as units of 1/10000 (12.34 is 123400 units).
 struct TCurrency {
@@ -44,6 +45,20 @@ inline constexpr short SQL_BOOLEAN_16 = 590;  // a Boolean stored as a 16-bit in
 // One entry of a descriptor area: a parameter or a result column, with its value accessors.
 // Readers convert from the entry's type; a conversion that cannot be made raises
 // EFIBClientError "Invalid data conversion." and leaves the entry unchanged.
+//
+// Firebird 4's types (a 4.0 client or later) read and write exactly, never through a double:
+// - INT128, NUMERIC/DECIMAL of precision 19 to 38, DECFLOAT(16) and DECFLOAT(34): AsString and
+//   AsVariant give the decimal text with every digit (a QString, so that setAsVariant(AsVariant())
+//   stores the same value); AsInt64 and AsInteger truncate toward zero and raise when the value
+//   does not fit; setters take text, integers and doubles (by their shortest exact text).
+// - TIME and TIMESTAMP WITH TIME ZONE (and their extended forms): AsString gives the wall clock
+//   with the zone's region name or offset, "2024-03-01 10:00:00 Europe/Moscow" or
+//   "10:00:00 +03:00"; AsVariant and AsDateTime give a QDateTime in a QTimeZone (the region when
+//   Qt knows it with the client's offset, else the offset); a time of day is placed on 1 January
+//   2020 UTC, the date the server resolves regions for times on. Setters take such a QDateTime
+//   (a region by name, anything else by its offset at that moment), a QTime (this machine's
+//   local time) or text as AsString gives it, also ISO 8601 with an offset; text without a zone
+//   is this machine's local time.
 class TFIBXSQLVAR {
 public:
     TFIBXSQLVAR(TFIBXSQLDA* parent, TFIBQuery* query);
@@ -200,6 +215,7 @@ private:
     void setStream(const QByteArray& content);
     void propagate(const std::function<void(TFIBXSQLVAR&)>& set);
     [[noreturn]] void raiseInvalidConversion() const;
+    TFb4Value fb4Value() const;  // the value of a Firebird 4 type in the data buffer
 
     int FIndex = 0;
     bool FModified = false;

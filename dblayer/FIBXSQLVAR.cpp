@@ -2,6 +2,7 @@
 // of its value to and from Qt types.
 #include "FIBQuery.h"
 
+#include "FIBValueTypes.h"
 #include "IB_Intf.h"
 #include "fib.h"
 
@@ -257,6 +258,11 @@ QByteArray TFIBXSQLVAR::encodeText(const QString& text) const
 
 [[noreturn]] void TFIBXSQLVAR::raiseInvalidConversion() const { RaiseClientError(ceInvalidDataConversion); }
 
+TFb4Value TFIBXSQLVAR::fb4Value() const
+{
+    return TFb4Value(SQLType(), Scale(), FXSQLVAR->sqldata, FQuery != nullptr ? &FQuery->ClientLibrary() : nullptr);
+}
+
 // ---------------------------------------------------------------- description and buffers
 
 void TFIBXSQLVAR::setReference(const TSQLReference& ref)
@@ -297,6 +303,10 @@ void TFIBXSQLVAR::allocateBuffers()
         size = len;
         break;
     case SQL_NULL:
+        break;
+    case SQL_INT128: case SQL_DEC16: case SQL_DEC34:
+    case SQL_TIME_TZ: case SQL_TIME_TZ_EX: case SQL_TIMESTAMP_TZ: case SQL_TIMESTAMP_TZ_EX:
+        size = qMax(len, Fb4ValueSize(type));
         break;
     default:
         if (!(type == 0 && IsParam()))
@@ -413,6 +423,12 @@ int TFIBXSQLVAR::AsInteger() const
     case SQL_SHORT: case SQL_LONG: case SQL_INT64: case SQL_DOUBLE: case SQL_FLOAT: case SQL_D_FLOAT:
     case SQL_BOOLEAN_16: case SQL_NULL:
         return static_cast<int>(AsInt64());  // the low 32 bits
+    case SQL_INT128: case SQL_DEC16: case SQL_DEC34: {
+        const qint64 value = AsInt64();
+        if (value < std::numeric_limits<qint32>::min() || value > std::numeric_limits<qint32>::max())
+            raiseInvalidConversion();
+        return static_cast<int>(value);
+    }
     default:
         raiseInvalidConversion();
     }
@@ -438,6 +454,8 @@ qint64 TFIBXSQLVAR::AsInt64() const
         return truncateScaled(scaledInteger(), Scale());
     case SQL_BOOLEAN_16:
         return scaledInteger();
+    case SQL_INT128: case SQL_DEC16: case SQL_DEC34:
+        return fb4Value().toInt64();
     default:
         if (type >= SQL_NULL)
             return 0;
@@ -457,6 +475,7 @@ double TFIBXSQLVAR::AsDouble() const
     case SQL_SHORT: case SQL_LONG: case SQL_INT64: return scaledToDouble(scaledInteger(), Scale());
     case SQL_BOOLEAN_16: return static_cast<double>(scaledInteger());
     case SQL_NULL: return 0;
+    case SQL_INT128: case SQL_DEC16: case SQL_DEC34: return fb4Value().toDouble();
     case SQL_TEXT: case SQL_VARYING: {
         bool ok = false;
         const double d = AsWideString().trimmed().toDouble(&ok);
@@ -520,6 +539,9 @@ QString TFIBXSQLVAR::AsWideString() const
     }
     case SQL_NULL:
         return QString();
+    case SQL_INT128: case SQL_DEC16: case SQL_DEC34:
+    case SQL_TIME_TZ: case SQL_TIME_TZ_EX: case SQL_TIMESTAMP_TZ: case SQL_TIMESTAMP_TZ_EX:
+        return fb4Value().text();
     case SQL_BLOB: {
         const QByteArray content = FHasStream ? FStreamValue : readBlob();
         return decodeText(content.constData(), static_cast<int>(content.size()));
@@ -546,6 +568,8 @@ QDateTime TFIBXSQLVAR::AsDateTime() const
         return zoneless(AsDate(), QTime(0, 0));
     case SQL_TYPE_TIME:
         return zoneless(kDateBase, AsTime());
+    case SQL_TIME_TZ: case SQL_TIME_TZ_EX: case SQL_TIMESTAMP_TZ: case SQL_TIMESTAMP_TZ_EX:
+        return fb4Value().dateTime();
     case SQL_TEXT: case SQL_VARYING: {
         QDate date;
         QTime time;
@@ -609,6 +633,9 @@ QVariant TFIBXSQLVAR::AsVariant() const
         return QByteArray(reinterpret_cast<const char*>(&id), sizeof id);
     }
     case SQL_NULL: return QVariant();
+    case SQL_INT128: case SQL_DEC16: case SQL_DEC34:
+    case SQL_TIME_TZ: case SQL_TIME_TZ_EX: case SQL_TIMESTAMP_TZ: case SQL_TIMESTAMP_TZ_EX:
+        return fb4Value().variant();
     default: raiseInvalidConversion();
     }
 }
@@ -851,6 +878,11 @@ void TFIBXSQLVAR::storeVariant(const QVariant& value)
         return;
     }
     const short type = SQLType();
+    if (IsFb4ValueType(type)) {
+        fb4Value().store(value);
+        markSet();
+        return;
+    }
     switch (value.typeId()) {
     case QMetaType::Bool:
         if (type == SQL_TEXT || type == SQL_VARYING)

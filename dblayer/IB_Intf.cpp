@@ -197,6 +197,7 @@ void TIBClientLibrary::bindClientVersion()
     bind(Fisc_dsql_batch_execute_immed, "isc_dsql_batch_execute_immed", epOptional);
     bind(Fisc_dsql_batch_execute, "isc_dsql_batch_execute", epOptional);
     bind(Ffb_cancel_operation, "fb_cancel_operation", epOptional);
+    bind(Ffb_get_master_interface, "fb_get_master_interface", epOptional);
     bind(Fisc_blob_lookup_desc, "isc_blob_lookup_desc", epOptional);
     bind(Fisc_blob_set_desc, "isc_blob_set_desc", epOptional);
     bind(Fisc_cancel_blob, "isc_cancel_blob", epOptional);
@@ -600,6 +601,11 @@ int TIBClientLibrary::isc_get_client_minor_version()
 ISC_INT64 TIBClientLibrary::isc_portable_integer(const ISC_UCHAR* a1, short a2)
 {
     return callBusy(bound(Fisc_portable_integer, "isc_portable_integer"), a1, a2);
+}
+
+void* TIBClientLibrary::fb_get_master_interface()
+{
+    return Ffb_get_master_interface ? Ffb_get_master_interface() : nullptr;
 }
 
 ISC_LONG TIBClientLibrary::isc_event_block(ISC_UCHAR** a1, ISC_UCHAR** a2, ISC_USHORT a3, ...)

@@ -26,6 +26,18 @@
 
 #include "Platform.h"
 
+// SQL types: the codes of Firebird 4's types, which older headers lack. Only a 4.0 client or later
+// hands them to the layer.
+#ifndef SQL_TIMESTAMP_TZ_EX
+#define SQL_TIMESTAMP_TZ_EX 32748
+#define SQL_TIME_TZ_EX 32750
+#define SQL_INT128 32752
+#define SQL_TIMESTAMP_TZ 32754
+#define SQL_TIME_TZ 32756
+#define SQL_DEC16 32760
+#define SQL_DEC34 32762
+#endif
+
 // Entry points not declared by every ibase.h; the current server's client exports neither.
 using Tisc_dsql_batch_execute_immed = ISC_STATUS (*)(ISC_STATUS*, isc_db_handle*, isc_tr_handle*, unsigned short,
                                                      ISC_ULONG, ISC_SCHAR**, ISC_ULONG*);
@@ -115,6 +127,10 @@ public:
     virtual int isc_get_client_major_version() = 0;
     virtual int isc_get_client_minor_version() = 0;
     virtual ISC_INT64 isc_portable_integer(const ISC_UCHAR*, short) = 0;
+    // The client's object interface (Firebird 3 and later), as an opaque pointer to its master
+    // interface; nullptr when the library has none. FIBValueTypes uses it for the conversions
+    // of Firebird 4's types.
+    virtual void* fb_get_master_interface() { return nullptr; }
 
     // Unloads the library; the entry points are kept but must not be called until loaded again.
     virtual void FreeIBLibrary() = 0;
@@ -214,6 +230,7 @@ public:
     int isc_get_client_major_version() override;
     int isc_get_client_minor_version() override;
     ISC_INT64 isc_portable_integer(const ISC_UCHAR*, short) override;
+    void* fb_get_master_interface() override;
 
     void FreeIBLibrary() override;
     void LoadIBLibrary() override;
@@ -292,6 +309,7 @@ private:
     using Tisc_get_client_minor_version = int (*)();
     using Tfb_cancel_operation = ISC_STATUS (*)(ISC_STATUS*, isc_db_handle*, ISC_USHORT);
     using Tfb_shutdown_callback = decltype(&::fb_shutdown_callback);
+    using Tfb_get_master_interface = void* (*)();
 
     enum TEntryPointRule { epRequired, epOptional };
     template <class F>
@@ -386,5 +404,6 @@ private:
     Tisc_dsql_batch_execute Fisc_dsql_batch_execute = nullptr;
     Tfb_cancel_operation Ffb_cancel_operation = nullptr;
     Tfb_shutdown_callback Ffb_shutdown_callback = nullptr;
+    Tfb_get_master_interface Ffb_get_master_interface = nullptr;
     std::atomic<unsigned char> FBusy{0};
 };

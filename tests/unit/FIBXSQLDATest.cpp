@@ -1,4 +1,5 @@
 #include "FIBQuery.h"
+#include "FIBValueTypes.h"
 #include "fib.h"
 
 #include <QByteArray>
@@ -405,6 +406,55 @@ TEST(FIBXSQLDATest, BlobTextSurvivesAFailedConversionAndGoesWithClearValues)
     area.ClearValues();
     EXPECT_TRUE(area[0]->IsNull());
     EXPECT_FALSE(area[0]->HasStreamValue());
+}
+
+TEST(FIBXSQLDATest, Int128ValuesConvertExactlyWithoutADetourThroughADouble)
+{
+    const __int128 max = (static_cast<__int128>(INT64_MAX) << 64) | static_cast<__int128>(UINT64_MAX);
+    const __int128 min = -max - 1;
+    EXPECT_EQ(Int128ToText(min, 0), "-170141183460469231731687303715884105728");
+    EXPECT_EQ(Int128ToText(max, -38), "1.70141183460469231731687303715884105727");
+    EXPECT_EQ(Int128ToText(-5, -3), "-0.005");
+
+    TFIBXSQLDA area(true);
+    describe(area, {{SQL_INT128, 0, 16}, {SQL_INT128, -20, 16}, {SQL_INT128, -2, 16}});
+    store<__int128>(area[0], min);
+    EXPECT_EQ(area[0]->AsString(), "-170141183460469231731687303715884105728");
+    EXPECT_CLIENT_ERROR(area[0]->AsInt64(), "Invalid data conversion.");
+    area[0]->setAsVariant(area[0]->AsVariant());
+    EXPECT_EQ(area[0]->AsString(), "-170141183460469231731687303715884105728");
+    EXPECT_CLIENT_ERROR(area[0]->setAsString("170141183460469231731687303715884105728"), "Invalid data conversion.");
+    EXPECT_CLIENT_ERROR(area[0]->setAsString("12abc"), "Invalid data conversion.");
+    EXPECT_EQ(area[0]->AsString(), "-170141183460469231731687303715884105728");  // unchanged by the failures
+    area[0]->setAsInt64(INT64_MIN);
+    EXPECT_EQ(area[0]->AsInt64(), INT64_MIN);
+    EXPECT_CLIENT_ERROR(area[0]->AsInteger(), "Invalid data conversion.");
+
+    area[1]->setAsDouble(0.1);  // its shortest text, not the double's 0.1000000000000000055511
+    EXPECT_EQ(area[1]->AsString(), "0.10000000000000000000");
+    area[2]->setAsString(" -3.995");
+    EXPECT_EQ(area[2]->AsString(), "-4.00");  // half away from zero
+    area[2]->setAsString("-399e-2");
+    EXPECT_EQ(area[2]->AsInteger(), -3);
+    EXPECT_DOUBLE_EQ(area[2]->AsDouble(), -3.99);
+
+    // Decimal floating-point texts as the client writes them, truncated to integers.
+    TDecimalText number;
+    __int128 value = 0;
+    ASSERT_TRUE(TDecimalText::parse("1.5E+3", number));
+    ASSERT_TRUE(number.toScaled(0, true, value));
+    EXPECT_EQ(static_cast<qint64>(value), 1500);
+    ASSERT_TRUE(TDecimalText::parse("-7.9", number));
+    ASSERT_TRUE(number.toScaled(0, true, value));
+    EXPECT_EQ(static_cast<qint64>(value), -7);
+    ASSERT_TRUE(TDecimalText::parse("5E-6176", number));
+    ASSERT_TRUE(number.toScaled(0, true, value));
+    EXPECT_EQ(static_cast<qint64>(value), 0);
+    ASSERT_TRUE(TDecimalText::parse("1E+6144", number));
+    EXPECT_FALSE(number.toScaled(0, true, value));
+    EXPECT_FALSE(TDecimalText::parse("Infinity", number));
+    EXPECT_FALSE(TDecimalText::parse("1E", number));
+    EXPECT_FALSE(TDecimalText::parse("1E 5", number));
 }
 
 TEST(FIBXSQLDATest, AssignValuesCopiesByName)
