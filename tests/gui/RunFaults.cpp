@@ -276,17 +276,49 @@ GeneratedSchool::~GeneratedSchool() { QFile::remove(FPath); }
 
 QString GeneratedSchool::serverName() const { return testsupport::serverName(FPath); }
 
+namespace {
+
+// The inode of the socket listening on port 3050 (IPv4 or IPv6) in this process's network
+// namespace.
+QByteArray listeningSocketInode()
+{
+    for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+        QFile tcp(QString::fromLatin1(table));
+        if (!tcp.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray& line : tcp.readAll().split('\n')) {
+            const QList<QByteArray> f = line.simplified().split(' ');
+            // sl local_address rem_address st ... inode; 0A is LISTEN, 0BEA is 3050.
+            if (f.size() > 9 && f[1].endsWith(":0BEA") && f[3] == "0A")
+                return f[9];
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
+// The server process is the one holding the listening socket: a process named firebird
+// elsewhere on the machine (another namespace's server) is not ours to kill.
 int serverProcessId()
 {
+    const QByteArray inode = listeningSocketInode();
+    if (inode.isEmpty())
+        return 0;
+    const QByteArray target = "socket:[" + inode + "]";
     const QDir proc(QStringLiteral("/proc"));
     for (const QString& entry : proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         bool number = false;
         const int pid = entry.toInt(&number);
         if (!number)
             continue;
-        QFile comm(proc.filePath(entry + QStringLiteral("/comm")));
-        if (comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == "firebird")
-            return pid;
+        const QDir fds(proc.filePath(entry + QStringLiteral("/fd")));
+        for (const QString& fd : fds.entryList(QDir::System | QDir::NoDotAndDotDot)) {
+            char link[64] = {};
+            const QByteArray path = fds.filePath(fd).toLocal8Bit();
+            if (::readlink(path.constData(), link, sizeof link - 1) > 0 && target == link)
+                return pid;
+        }
     }
     return 0;
 }
