@@ -7,7 +7,6 @@
 #include <QTimeZone>
 
 #include <cstring>
-#include <limits>
 
 #if FB_API_VER >= 40
 #include <firebird/Interface.h>
@@ -16,32 +15,6 @@
 namespace {
 
 [[noreturn]] void raiseInvalidConversion() { RaiseClientError(ceInvalidDataConversion); }
-
-constexpr int kMaxInt128Digits = 38;
-
-__int128 powerOfTen(int exponent)
-{
-    __int128 result = 1;
-    for (int i = 0; i < exponent; ++i)
-        result *= 10;
-    return result;
-}
-
-// INT128 is decoded by the layer itself: the client hands it in the machine's own layout of a
-// 128-bit two's complement integer (two 64-bit words, the low one first on this platform).
-__int128 readInt128(const char* data)
-{
-    __int128 value;
-    std::memcpy(&value, data, sizeof value);
-    return value;
-}
-
-void writeInt128(char* data, __int128 value) { std::memcpy(data, &value, sizeof value); }
-
-bool fitsInt64(__int128 value)
-{
-    return value >= std::numeric_limits<qint64>::min() && value <= std::numeric_limits<qint64>::max();
-}
 
 bool isAsciiDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
 
@@ -398,39 +371,31 @@ bool TDecimalText::parse(const QString& text, TDecimalText& result)
     return true;
 }
 
-bool TDecimalText::toScaled(int scale, bool truncate, __int128& result) const
+bool TDecimalText::toScaled(int scale, bool truncate, TInt128& result) const
 {
     const qsizetype shift = static_cast<qsizetype>(exponent) - scale;
     const qsizetype kept = shift >= 0 ? digits.size() : digits.size() + shift;
-    if (shift > 0 && digits != QLatin1String("0") && digits.size() + shift > kMaxInt128Digits + 1)
-        return false;
-    __int128 value = 0;
+    TInt128 value;
     const int sign = negative ? -1 : 1;
-    auto append = [&value, sign](int digit) {
-        return !__builtin_mul_overflow(value, 10, &value) && !__builtin_add_overflow(value, sign * digit, &value);
-    };
+    // Digits beyond the 39th overflow at once: the first digit is not 0 unless it is the only one.
     for (qsizetype i = 0; i < kept; ++i)
-        if (!append(digits[i].unicode() - u'0'))
+        if (!value.multiplyByPowerOfTen(1) || !value.add(sign * (digits[i].unicode() - u'0')))
             return false;
-    for (qsizetype i = 0; i < shift; ++i)
-        if (!append(0))
-            return false;
-    if (!truncate && kept >= 0 && kept < digits.size() && digits[kept] >= QLatin1Char('5')
-        && __builtin_add_overflow(value, sign, &value))
+    if (shift > 0 && !value.multiplyByPowerOfTen(static_cast<int>(shift)))
+        return false;
+    if (!truncate && kept >= 0 && kept < digits.size() && digits[kept] >= QLatin1Char('5') && !value.add(sign))
         return false;
     result = value;
     return true;
 }
 
-QString Int128ToText(__int128 value, int scale)
+QString Int128ToText(TInt128 value, int scale)
 {
-    const bool negative = value < 0;
-    unsigned __int128 magnitude = negative ? -static_cast<unsigned __int128>(value) : static_cast<unsigned __int128>(value);
+    const bool negative = value.isNegative();
     QString digits;
     do {
-        digits.prepend(QChar(u'0' + static_cast<char16_t>(magnitude % 10)));
-        magnitude /= 10;
-    } while (magnitude != 0);
+        digits.prepend(QChar(u'0' + static_cast<char16_t>(qAbs(value.divideByTen()))));
+    } while (value != TInt128());
     if (scale > 0 && digits != QLatin1String("0"))
         digits += QString(scale, QLatin1Char('0'));
     if (scale < 0) {
@@ -449,7 +414,7 @@ bool TFb4Value::isZoned() const
     return FType == SQL_TIME_TZ || FType == SQL_TIME_TZ_EX || FType == SQL_TIMESTAMP_TZ || FType == SQL_TIMESTAMP_TZ_EX;
 }
 
-__int128 TFb4Value::integerValue() const { return readInt128(FData); }
+TInt128 TFb4Value::integerValue() const { return TInt128::fromBytes(FData); }
 
 QString TFb4Value::decFloatText() const { return ::decFloatText(FLib, FType, FData); }
 
@@ -471,28 +436,28 @@ QString TFb4Value::text() const
 
 qint64 TFb4Value::toInt64() const
 {
-    __int128 value = 0;
+    TInt128 value;
     if (FType == SQL_INT128) {
         value = integerValue();
         if (FScale < 0)
-            value = -FScale > kMaxInt128Digits ? 0 : value / powerOfTen(-FScale);
-        else if (FScale > 0 && value != 0
-                 && (FScale > kMaxInt128Digits || __builtin_mul_overflow(value, powerOfTen(FScale), &value)))
+            value = value.dividedByPowerOfTen(-FScale);
+        else if (!value.multiplyByPowerOfTen(FScale))
             raiseInvalidConversion();
     } else {
         TDecimalText number;
         if (isZoned() || !TDecimalText::parse(decFloatText(), number) || !number.toScaled(0, true, value))
             raiseInvalidConversion();
     }
-    if (!fitsInt64(value))
+    if (!value.fitsInt64())
         raiseInvalidConversion();
-    return static_cast<qint64>(value);
+    return value.toInt64();
 }
 
 double TFb4Value::toDouble() const
 {
     if (isZoned())
         raiseInvalidConversion();
+    // The exact decimal text rounds once, to the nearest double, at any scale.
     bool ok = false;
     const double d = text().toDouble(&ok);
     if (!ok)
@@ -518,10 +483,10 @@ QVariant TFb4Value::variant() const
 
 void TFb4Value::storeInt128(const TDecimalText& number) const
 {
-    __int128 value = 0;
+    TInt128 value;
     if (!number.toScaled(FScale, false, value))
         raiseInvalidConversion();
-    writeInt128(FData, value);
+    value.toBytes(FData);
 }
 
 void TFb4Value::storeText(const QString& text) const

@@ -6,6 +6,7 @@
 // EFIBClientError "Invalid data conversion."; a store that fails leaves the data unchanged.
 
 #include "IB_Intf.h"
+#include "Int128.h"
 
 #include <QDateTime>
 #include <QString>
@@ -26,11 +27,11 @@ struct TDecimalText {
     static bool parse(const QString& text, TDecimalText& result);
     // The number as an integer scaled by 10^-scale: with scale -2, "3.995" gives 400 (half away
     // from zero at the last kept digit) and with truncate set gives 399. False when it does not fit.
-    bool toScaled(int scale, bool truncate, __int128& result) const;
+    bool toScaled(int scale, bool truncate, TInt128& result) const;
 };
 
 // INT128 text with a scale: -12345 at scale -2 is "-123.45"; every digit is kept.
-QString Int128ToText(__int128 value, int scale);
+QString Int128ToText(TInt128 value, int scale);
 
 // One value of a Firebird 4 type in an entry's data buffer.
 class TFb4Value {
@@ -51,7 +52,7 @@ public:
 
 private:
     bool isZoned() const;
-    __int128 integerValue() const;
+    TInt128 integerValue() const;
     QString decFloatText() const;
     void storeText(const QString& text) const;
     void storeDateTime(const QDateTime& value) const;

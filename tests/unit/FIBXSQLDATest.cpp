@@ -410,15 +410,15 @@ TEST(FIBXSQLDATest, BlobTextSurvivesAFailedConversionAndGoesWithClearValues)
 
 TEST(FIBXSQLDATest, Int128ValuesConvertExactlyWithoutADetourThroughADouble)
 {
-    const __int128 max = (static_cast<__int128>(INT64_MAX) << 64) | static_cast<__int128>(UINT64_MAX);
-    const __int128 min = -max - 1;
+    const TInt128 max(INT64_MAX, UINT64_MAX);
+    const TInt128 min(INT64_MIN, 0);
     EXPECT_EQ(Int128ToText(min, 0), "-170141183460469231731687303715884105728");
     EXPECT_EQ(Int128ToText(max, -38), "1.70141183460469231731687303715884105727");
     EXPECT_EQ(Int128ToText(-5, -3), "-0.005");
 
     TFIBXSQLDA area(true);
     describe(area, {{SQL_INT128, 0, 16}, {SQL_INT128, -20, 16}, {SQL_INT128, -2, 16}});
-    store<__int128>(area[0], min);
+    storeBytes(area[0], "\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\x80", TInt128::kBytes);
     EXPECT_EQ(area[0]->AsString(), "-170141183460469231731687303715884105728");
     EXPECT_CLIENT_ERROR(area[0]->AsInt64(), "Invalid data conversion.");
     area[0]->setAsVariant(area[0]->AsVariant());
@@ -429,6 +429,17 @@ TEST(FIBXSQLDATest, Int128ValuesConvertExactlyWithoutADetourThroughADouble)
     area[0]->setAsInt64(INT64_MIN);
     EXPECT_EQ(area[0]->AsInt64(), INT64_MIN);
     EXPECT_CLIENT_ERROR(area[0]->AsInteger(), "Invalid data conversion.");
+    // Carries and borrows across the 64-bit halves, and the extremes, through text and back.
+    for (const char* text : {"18446744073709551616", "-18446744073709551617", "170141183460469231731687303715884105727"}) {
+        area[0]->setAsString(text);
+        EXPECT_EQ(area[0]->AsString(), text);
+    }
+    EXPECT_EQ(QByteArray(area[0]->Data(), TInt128::kBytes), QByteArray("\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\x7f"));
+    area[0]->setAsString("9223372036854775808");
+    EXPECT_CLIENT_ERROR(area[0]->AsInt64(), "Invalid data conversion.");
+    area[1]->setAsString("-1701411834604692317.31687303715884105728");  // the least value: remainders are negative
+    EXPECT_EQ(area[1]->AsString(), "-1701411834604692317.31687303715884105728");
+    EXPECT_EQ(area[1]->AsInt64(), -1701411834604692317);
 
     area[1]->setAsDouble(0.1);  // its shortest text, not the double's 0.1000000000000000055511
     EXPECT_EQ(area[1]->AsString(), "0.10000000000000000000");
@@ -440,16 +451,16 @@ TEST(FIBXSQLDATest, Int128ValuesConvertExactlyWithoutADetourThroughADouble)
 
     // Decimal floating-point texts as the client writes them, truncated to integers.
     TDecimalText number;
-    __int128 value = 0;
+    TInt128 value;
     ASSERT_TRUE(TDecimalText::parse("1.5E+3", number));
     ASSERT_TRUE(number.toScaled(0, true, value));
-    EXPECT_EQ(static_cast<qint64>(value), 1500);
+    EXPECT_EQ(value.toInt64(), 1500);
     ASSERT_TRUE(TDecimalText::parse("-7.9", number));
     ASSERT_TRUE(number.toScaled(0, true, value));
-    EXPECT_EQ(static_cast<qint64>(value), -7);
+    EXPECT_EQ(value.toInt64(), -7);
     ASSERT_TRUE(TDecimalText::parse("5E-6176", number));
     ASSERT_TRUE(number.toScaled(0, true, value));
-    EXPECT_EQ(static_cast<qint64>(value), 0);
+    EXPECT_EQ(value.toInt64(), 0);
     ASSERT_TRUE(TDecimalText::parse("1E+6144", number));
     EXPECT_FALSE(number.toScaled(0, true, value));
     EXPECT_FALSE(TDecimalText::parse("Infinity", number));
