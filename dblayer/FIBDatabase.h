@@ -370,6 +370,9 @@ private:
     void RemoveFIBBase(TFIBBase* link);
     void NotifyLinksBackward(std::function<void(TFIBTransaction*)> TFIBBase::*event);
     void NotifyLinksForward(std::function<void(TFIBTransaction*)> TFIBBase::*event);
+    // The listener list a type of AddEvent or AddEndEvent names; null for a type of the other kind.
+    TCallbackList<TFIBTransaction*>* notifyList(TTransactionEventType type);
+    TCallbackList<TFIBTransaction*, TTransactionAction, bool>* endList(TTransactionEventType type);
 
     bool FCanTimeout = false;
     QList<TFIBDatabase*> FDatabases;

@@ -442,43 +442,52 @@ void TFIBTransaction::ExecSQLImmediate(const QString& SQL)
          true);
 }
 
-int TFIBTransaction::AddEvent(TTransactionEventType type, TNotifyEvent event)
+TCallbackList<TFIBTransaction*>* TFIBTransaction::notifyList(TTransactionEventType type)
 {
     switch (type) {
-    case tetBeforeStart: return vBeforeStartTransaction.Add(std::move(event));
-    case tetAfterStart: return vAfterStartTransaction.Add(std::move(event));
-    case tetOnDestroy: return vOnDestroy.Add(std::move(event));
-    default: Q_ASSERT_X(false, "TFIBTransaction::AddEvent", "not a notification list"); return 0;
+    case tetBeforeStart: return &vBeforeStartTransaction;
+    case tetAfterStart: return &vAfterStartTransaction;
+    case tetOnDestroy: return &vOnDestroy;
+    default: Q_ASSERT_X(false, "TFIBTransaction::notifyList", "not a notification list"); return nullptr;
     }
 }
 
-void TFIBTransaction::RemoveEvent(TTransactionEventType type, int id)
+TCallbackList<TFIBTransaction*, TTransactionAction, bool>* TFIBTransaction::endList(TTransactionEventType type)
 {
     switch (type) {
-    case tetBeforeStart: vBeforeStartTransaction.Remove(id); break;
-    case tetAfterStart: vAfterStartTransaction.Remove(id); break;
-    case tetOnDestroy: vOnDestroy.Remove(id); break;
-    default: Q_ASSERT_X(false, "TFIBTransaction::RemoveEvent", "not a notification list");
+    case tetBeforeEnd: return &vBeforeEndTransaction;
+    case tetAfterEnd: return &vAfterEndTransaction;
+    default: Q_ASSERT_X(false, "TFIBTransaction::endList", "not a callback list"); return nullptr;
     }
 }
+
+// A listener added to or removed from the list its type names; nothing for a type of the other kind.
+template <class List, class Callback>
+static int addTo(List* list, Callback callback)
+{
+    return list ? list->Add(std::move(callback)) : 0;
+}
+
+template <class List>
+static void removeFrom(List* list, int id)
+{
+    if (list)
+        list->Remove(id);
+}
+
+int TFIBTransaction::AddEvent(TTransactionEventType type, TNotifyEvent event)
+{
+    return addTo(notifyList(type), std::move(event));
+}
+
+void TFIBTransaction::RemoveEvent(TTransactionEventType type, int id) { removeFrom(notifyList(type), id); }
 
 int TFIBTransaction::AddEndEvent(TTransactionEventType type, TEndTrEvent event)
 {
-    switch (type) {
-    case tetBeforeEnd: return vBeforeEndTransaction.Add(std::move(event));
-    case tetAfterEnd: return vAfterEndTransaction.Add(std::move(event));
-    default: Q_ASSERT_X(false, "TFIBTransaction::AddEndEvent", "not a callback list"); return 0;
-    }
+    return addTo(endList(type), std::move(event));
 }
 
-void TFIBTransaction::RemoveEndEvent(TTransactionEventType type, int id)
-{
-    switch (type) {
-    case tetBeforeEnd: vBeforeEndTransaction.Remove(id); break;
-    case tetAfterEnd: vAfterEndTransaction.Remove(id); break;
-    default: Q_ASSERT_X(false, "TFIBTransaction::RemoveEndEvent", "not a callback list");
-    }
-}
+void TFIBTransaction::RemoveEndEvent(TTransactionEventType type, int id) { removeFrom(endList(type), id); }
 
 int TFIBTransaction::AddFIBBase(TFIBBase* link) { return takeSlot(FFIBBases, link); }
 
