@@ -414,23 +414,22 @@ int TFIBTransaction::TransactionID()
     return FTransactionID;
 }
 
-bool TFIBTransaction::IsReadCommitedTransaction() const
+// Whether a line names the option, with or without its "isc_tpb_" prefix, in any case.
+static bool namesOption(const QStringList& lines, const QString& option)
 {
-    for (const QString& line : FTRParams->Lines())
-        if (line.compare(QLatin1String("read_committed"), Qt::CaseInsensitive) == 0 ||
-            line.compare(QLatin1String("isc_tpb_read_committed"), Qt::CaseInsensitive) == 0)
+    for (const QString& line : lines)
+        if (line.compare(option, Qt::CaseInsensitive) == 0
+            || line.compare(QLatin1String("isc_tpb_") + option, Qt::CaseInsensitive) == 0)
             return true;
     return false;
 }
 
-bool TFIBTransaction::IsReadOnly() const
+bool TFIBTransaction::IsReadCommitedTransaction() const
 {
-    for (const QString& line : FTRParams->Lines())
-        if (line.compare(QLatin1String("read"), Qt::CaseInsensitive) == 0 ||
-            line.compare(QLatin1String("isc_tpb_read"), Qt::CaseInsensitive) == 0)
-            return true;
-    return false;
+    return namesOption(FTRParams->Lines(), QStringLiteral("read_committed"));
 }
+
+bool TFIBTransaction::IsReadOnly() const { return namesOption(FTRParams->Lines(), QStringLiteral("read")); }
 
 void TFIBTransaction::ExecSQLImmediate(const QString& SQL)
 {
