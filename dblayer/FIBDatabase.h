@@ -442,6 +442,11 @@ private:
     friend class TFIBDatabase;
     friend class TFIBTransaction;
 
+    // Moves this link from the current holder to value (either may be null); false when value
+    // already holds it.
+    template <class Holder>
+    bool moveLink(Holder*& current, Holder* value);
+
     TFIBDatabase* FDatabase = nullptr;
     TFIBTransaction* FTransaction = nullptr;
     QObject* FOwner;

@@ -532,28 +532,31 @@ void TFIBBase::CheckTransaction()
     FTransaction->CheckInTransaction();
 }
 
-void TFIBBase::setDatabase(TFIBDatabase* value)
+template <class Holder>
+bool TFIBBase::moveLink(Holder*& current, Holder* value)
 {
-    if (value == FDatabase)
-        return;
-    if (FDatabase)
-        FDatabase->RemoveFIBBase(this);
-    FDatabase = value;
+    if (value == current)
+        return false;
+    if (current)
+        current->RemoveFIBBase(this);
+    current = value;
     if (value)
         value->AddFIBBase(this);
+    return true;
+}
+
+void TFIBBase::setDatabase(TFIBDatabase* value)
+{
+    if (!moveLink(FDatabase, value))
+        return;
     if (value && !FTransaction && value->DefaultTransaction())
         setTransaction(value->DefaultTransaction());
 }
 
 void TFIBBase::setTransaction(TFIBTransaction* value)
 {
-    if (value == FTransaction)
+    if (!moveLink(FTransaction, value))
         return;
-    if (FTransaction)
-        FTransaction->RemoveFIBBase(this);
-    FTransaction = value;
-    if (value)
-        value->AddFIBBase(this);
     if (value && value->FindDatabase(FDatabase) < 0 && value->DatabaseCount() > 0)
         setDatabase(value->MainDatabase());
 }
