@@ -447,34 +447,30 @@ void TFIBDatabase::CallDisconnectEvent(const TNotifyEvent& event, const char* ev
     }
 }
 
+// Runs step; when drop is set an error it raises is dropped, so that a forced end goes on.
+template <class Step>
+static void runDroppingErrorsIf(bool drop, Step step)
+{
+    try {
+        step();
+    } catch (...) {
+        if (!drop)
+            throw;
+    }
+}
+
 void TFIBDatabase::EndAttachment(bool Force)
 {
     if (!Connected())
         RaiseClientError(ceDatabaseClosed, {CmpFullName(this)});
     CallDisconnectEvent(BeforeDisconnect, "BeforeDisconnect");
     FBeforeDisconnectEvents.CallForward(this);
-    for (int i = 0; i < FTransactions.size(); ++i) {
-        TFIBTransaction* tr = FTransactions.at(i);
-        if (!tr)
-            continue;
-        try {
-            tr->OnDatabaseDisconnecting(this);
-        } catch (...) {
-            if (!Force)
-                throw;
-        }
-    }
-    for (int i = 0; i < FFIBBases.size(); ++i) {
-        TFIBBase* link = FFIBBases.at(i);
-        if (!link || !link->OnDatabaseDisconnecting)
-            continue;
-        try {
-            link->OnDatabaseDisconnecting(link);
-        } catch (...) {
-            if (!Force)
-                throw;
-        }
-    }
+    for (int i = 0; i < FTransactions.size(); ++i)
+        if (TFIBTransaction* tr = FTransactions.at(i))
+            runDroppingErrorsIf(Force, [&] { tr->OnDatabaseDisconnecting(this); });
+    for (int i = 0; i < FFIBBases.size(); ++i)
+        if (TFIBBase* link = FFIBBases.at(i); link && link->OnDatabaseDisconnecting)
+            runDroppingErrorsIf(Force, [&] { link->OnDatabaseDisconnecting(link); });
     if (!FHandleIsShared) {
         try {
             Call(FClientLibrary->isc_detach_database(StatusVector(), &FHandle), !Force);

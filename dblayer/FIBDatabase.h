@@ -370,6 +370,9 @@ private:
     void RemoveFIBBase(TFIBBase* link);
     void NotifyLinksBackward(std::function<void(TFIBTransaction*)> TFIBBase::*event);
     void NotifyLinksForward(std::function<void(TFIBTransaction*)> TFIBBase::*event);
+    // The listener list a type of AddEvent or AddEndEvent names; null for a type of the other kind.
+    TCallbackList<TFIBTransaction*>* notifyList(TTransactionEventType type);
+    TCallbackList<TFIBTransaction*, TTransactionAction, bool>* endList(TTransactionEventType type);
 
     bool FCanTimeout = false;
     QList<TFIBDatabase*> FDatabases;
@@ -438,6 +441,11 @@ public:
 private:
     friend class TFIBDatabase;
     friend class TFIBTransaction;
+
+    // Moves this link from the current holder to value (either may be null); false when value
+    // already holds it.
+    template <class Holder>
+    bool moveLink(Holder*& current, Holder* value);
 
     TFIBDatabase* FDatabase = nullptr;
     TFIBTransaction* FTransaction = nullptr;

@@ -414,23 +414,22 @@ int TFIBTransaction::TransactionID()
     return FTransactionID;
 }
 
-bool TFIBTransaction::IsReadCommitedTransaction() const
+// Whether a line names the option, with or without its "isc_tpb_" prefix, in any case.
+static bool namesOption(const QStringList& lines, const QString& option)
 {
-    for (const QString& line : FTRParams->Lines())
-        if (line.compare(QLatin1String("read_committed"), Qt::CaseInsensitive) == 0 ||
-            line.compare(QLatin1String("isc_tpb_read_committed"), Qt::CaseInsensitive) == 0)
+    for (const QString& line : lines)
+        if (line.compare(option, Qt::CaseInsensitive) == 0
+            || line.compare(QLatin1String("isc_tpb_") + option, Qt::CaseInsensitive) == 0)
             return true;
     return false;
 }
 
-bool TFIBTransaction::IsReadOnly() const
+bool TFIBTransaction::IsReadCommitedTransaction() const
 {
-    for (const QString& line : FTRParams->Lines())
-        if (line.compare(QLatin1String("read"), Qt::CaseInsensitive) == 0 ||
-            line.compare(QLatin1String("isc_tpb_read"), Qt::CaseInsensitive) == 0)
-            return true;
-    return false;
+    return namesOption(FTRParams->Lines(), QStringLiteral("read_committed"));
 }
+
+bool TFIBTransaction::IsReadOnly() const { return namesOption(FTRParams->Lines(), QStringLiteral("read")); }
 
 void TFIBTransaction::ExecSQLImmediate(const QString& SQL)
 {
@@ -442,43 +441,52 @@ void TFIBTransaction::ExecSQLImmediate(const QString& SQL)
          true);
 }
 
-int TFIBTransaction::AddEvent(TTransactionEventType type, TNotifyEvent event)
+TCallbackList<TFIBTransaction*>* TFIBTransaction::notifyList(TTransactionEventType type)
 {
     switch (type) {
-    case tetBeforeStart: return vBeforeStartTransaction.Add(std::move(event));
-    case tetAfterStart: return vAfterStartTransaction.Add(std::move(event));
-    case tetOnDestroy: return vOnDestroy.Add(std::move(event));
-    default: Q_ASSERT_X(false, "TFIBTransaction::AddEvent", "not a notification list"); return 0;
+    case tetBeforeStart: return &vBeforeStartTransaction;
+    case tetAfterStart: return &vAfterStartTransaction;
+    case tetOnDestroy: return &vOnDestroy;
+    default: Q_ASSERT_X(false, "TFIBTransaction::notifyList", "not a notification list"); return nullptr;
     }
 }
 
-void TFIBTransaction::RemoveEvent(TTransactionEventType type, int id)
+TCallbackList<TFIBTransaction*, TTransactionAction, bool>* TFIBTransaction::endList(TTransactionEventType type)
 {
     switch (type) {
-    case tetBeforeStart: vBeforeStartTransaction.Remove(id); break;
-    case tetAfterStart: vAfterStartTransaction.Remove(id); break;
-    case tetOnDestroy: vOnDestroy.Remove(id); break;
-    default: Q_ASSERT_X(false, "TFIBTransaction::RemoveEvent", "not a notification list");
+    case tetBeforeEnd: return &vBeforeEndTransaction;
+    case tetAfterEnd: return &vAfterEndTransaction;
+    default: Q_ASSERT_X(false, "TFIBTransaction::endList", "not a callback list"); return nullptr;
     }
 }
+
+// A listener added to or removed from the list its type names; nothing for a type of the other kind.
+template <class List, class Callback>
+static int addTo(List* list, Callback callback)
+{
+    return list ? list->Add(std::move(callback)) : 0;
+}
+
+template <class List>
+static void removeFrom(List* list, int id)
+{
+    if (list)
+        list->Remove(id);
+}
+
+int TFIBTransaction::AddEvent(TTransactionEventType type, TNotifyEvent event)
+{
+    return addTo(notifyList(type), std::move(event));
+}
+
+void TFIBTransaction::RemoveEvent(TTransactionEventType type, int id) { removeFrom(notifyList(type), id); }
 
 int TFIBTransaction::AddEndEvent(TTransactionEventType type, TEndTrEvent event)
 {
-    switch (type) {
-    case tetBeforeEnd: return vBeforeEndTransaction.Add(std::move(event));
-    case tetAfterEnd: return vAfterEndTransaction.Add(std::move(event));
-    default: Q_ASSERT_X(false, "TFIBTransaction::AddEndEvent", "not a callback list"); return 0;
-    }
+    return addTo(endList(type), std::move(event));
 }
 
-void TFIBTransaction::RemoveEndEvent(TTransactionEventType type, int id)
-{
-    switch (type) {
-    case tetBeforeEnd: vBeforeEndTransaction.Remove(id); break;
-    case tetAfterEnd: vAfterEndTransaction.Remove(id); break;
-    default: Q_ASSERT_X(false, "TFIBTransaction::RemoveEndEvent", "not a callback list");
-    }
-}
+void TFIBTransaction::RemoveEndEvent(TTransactionEventType type, int id) { removeFrom(endList(type), id); }
 
 int TFIBTransaction::AddFIBBase(TFIBBase* link) { return takeSlot(FFIBBases, link); }
 
@@ -524,28 +532,31 @@ void TFIBBase::CheckTransaction()
     FTransaction->CheckInTransaction();
 }
 
-void TFIBBase::setDatabase(TFIBDatabase* value)
+template <class Holder>
+bool TFIBBase::moveLink(Holder*& current, Holder* value)
 {
-    if (value == FDatabase)
-        return;
-    if (FDatabase)
-        FDatabase->RemoveFIBBase(this);
-    FDatabase = value;
+    if (value == current)
+        return false;
+    if (current)
+        current->RemoveFIBBase(this);
+    current = value;
     if (value)
         value->AddFIBBase(this);
+    return true;
+}
+
+void TFIBBase::setDatabase(TFIBDatabase* value)
+{
+    if (!moveLink(FDatabase, value))
+        return;
     if (value && !FTransaction && value->DefaultTransaction())
         setTransaction(value->DefaultTransaction());
 }
 
 void TFIBBase::setTransaction(TFIBTransaction* value)
 {
-    if (value == FTransaction)
+    if (!moveLink(FTransaction, value))
         return;
-    if (FTransaction)
-        FTransaction->RemoveFIBBase(this);
-    FTransaction = value;
-    if (value)
-        value->AddFIBBase(this);
     if (value && value->FindDatabase(FDatabase) < 0 && value->DatabaseCount() > 0)
         setDatabase(value->MainDatabase());
 }

@@ -407,16 +407,23 @@ private:
         return true;
     }
 
+    // A quoted name, or the scan's end with an unclosed quote as its error.
+    bool takeQuotedName(TSQLReference& ref)
+    {
+        if (readQuotedName(ref))
+            return true;
+        result.error = speEOFInString;
+        return false;
+    }
+
     void stepParamName()
     {
         TSQLReference ref;
         ref.beginPos = i;
         const QChar n = at(i + 1);
         if (n == QLatin1Char('"')) {
-            if (!readQuotedName(ref)) {
-                result.error = speEOFInString;
+            if (!takeQuotedName(ref))
                 return;
-            }
         } else if (isNameChar(n)) {
             int j = i + 1;
             while (isNameChar(at(j)))
@@ -437,10 +444,8 @@ private:
         ref.isMacro = true;
         const QChar n = at(i + 1);
         if (n == QLatin1Char('"')) {
-            if (!readQuotedName(ref)) {
-                result.error = speEOFInString;
+            if (!takeQuotedName(ref))
                 return;
-            }
         } else if (n == opt.macroChar) {
             int close = static_cast<int>(t.indexOf(opt.macroChar, i + 2));
             if (close < 0)

@@ -1,8 +1,8 @@
 // The export procedures' texts: their output columns are a data format read by another
 // component, so names, order and types are pinned here; and every text must pass the
 // statement layer's scan unchanged (DDL, no references, no macros).
+#include "ScanText.h"
 #include "ScriptCatalogue.h"
-#include "SqlTxtRtns.h"
 
 #include <QRegularExpression>
 #include <QStringList>
@@ -86,10 +86,7 @@ TEST_P(ExportScriptTextTest, ReachesTheServerUnchanged)
     const QString t = text();
     const TSQLParser parser(t);
     EXPECT_EQ(parser.SQLKind(), skDDL);
-    TSQLScanOptions options;
-    options.kind = parser.SQLKind();
-    options.canParamsCheck = parser.CanParamsCheck();
-    const TSQLScanResult scan = ScanSQLText(t, options);
+    const TSQLScanResult scan = scanAsParsed(t);
     EXPECT_EQ(scan.error, speNone);
     EXPECT_FALSE(scan.hasMacros);
     EXPECT_TRUE(scan.references.empty());

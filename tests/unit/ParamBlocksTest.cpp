@@ -208,6 +208,17 @@ TEST(TPBTest, LinesAreTrimmedInPlace)
     EXPECT_EQ(params.Lines(), QStringList({"write", "nowait"}));
 }
 
+TEST(TPBTest, ReadOnlyAndReadCommittedAreFoundWithOrWithoutThePrefix)
+{
+    TFIBTransaction tr;
+    tr.setTRParams({"write", "ISC_TPB_READ_COMMITTED"});
+    EXPECT_TRUE(tr.IsReadCommitedTransaction());
+    EXPECT_FALSE(tr.IsReadOnly());
+    tr.setTRParams({"Read", "isc_tpb_concurrency"});
+    EXPECT_TRUE(tr.IsReadOnly());
+    EXPECT_FALSE(tr.IsReadCommitedTransaction());
+}
+
 TEST(TPBTest, ExistenceBlockEntryHasTheClientsLayout)
 {
     EXPECT_EQ(sizeof(TISCTEB), 3 * sizeof(void*));

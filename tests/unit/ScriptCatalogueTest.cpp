@@ -1,8 +1,8 @@
 // The script catalogue: where each statement runs and in which order, and that every text is
 // stored the way the statement layer sends it (lines ending in CR LF, first keyword first, no
 // macro character, no parameter references) and is classified as the kind the run expects.
+#include "ScanText.h"
 #include "ScriptCatalogue.h"
-#include "SqlTxtRtns.h"
 
 #include <QFile>
 #include <QStringList>
@@ -120,10 +120,7 @@ TEST_P(ScriptTextTest, IsStoredAsSentAndScansAsItsKind)
                   QStringLiteral("CREATE OR ALTER PROCEDURE %1").arg(expected.procedure));
     }
 
-    TSQLScanOptions options;
-    options.kind = parser.SQLKind();
-    options.canParamsCheck = parser.CanParamsCheck();
-    const TSQLScanResult scan = ScanSQLText(text, options);
+    const TSQLScanResult scan = scanAsParsed(text);
     EXPECT_EQ(scan.error, speNone);
     EXPECT_FALSE(scan.hasMacros);
     EXPECT_TRUE(scan.references.empty()) << "no statement of the script has parameters";

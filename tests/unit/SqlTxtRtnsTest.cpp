@@ -1,4 +1,4 @@
-#include "SqlTxtRtns.h"
+#include "ScanText.h"
 
 #include <QStringList>
 #include <gtest/gtest.h>
@@ -16,16 +16,6 @@ QString lines(std::initializer_list<const char*> list)
 }
 
 TSQLKind kindOf(const QString& text) { return TSQLParser(text).SQLKind(); }
-
-TSQLScanResult scan(const QString& text, bool forServer = false)
-{
-    const TSQLParser parser(text);
-    TSQLScanOptions options;
-    options.kind = parser.SQLKind();
-    options.canParamsCheck = parser.CanParamsCheck();
-    options.forServer = forServer;
-    return ScanSQLText(text, options);
-}
 
 QStringList namesOf(const TSQLScanResult& r)
 {
@@ -122,7 +112,7 @@ TEST(SqlTxtRtnsTest, QuickCheckSkipsLiteralsAndComments)
     // A NUL ends a line comment in the full scan, which then finds the parameter after it.
     const QString afterNul = QStringLiteral("select 1 from T -- c") + QChar(0) + QStringLiteral("where ID = :ID");
     EXPECT_FALSE(QuickParamCheck(afterNul));
-    EXPECT_EQ(namesOf(scan(afterNul)), QStringList{"ID"});
+    EXPECT_EQ(namesOf(scanAsParsed(afterNul)), QStringList{"ID"});
     EXPECT_TRUE(QuickParamCheck(QStringLiteral("/*/ :x */")));
     EXPECT_FALSE(QuickParamCheck(QStringLiteral("/**/ :x")));
     EXPECT_FALSE(QuickParamCheck(QStringLiteral("select 2 /* c */* :P from T")));
@@ -131,7 +121,7 @@ TEST(SqlTxtRtnsTest, QuickCheckSkipsLiteralsAndComments)
 
 TEST(SqlTxtRtnsTest, DataDefinitionBodiesYieldNoParameters)
 {
-    const TSQLScanResult r = scan(kProcedureText, true);
+    const TSQLScanResult r = scanAsParsed(kProcedureText, true);
     EXPECT_EQ(r.error, speNone);
     EXPECT_TRUE(r.references.empty());
     EXPECT_EQ(r.serverText, kProcedureText);
@@ -143,7 +133,7 @@ TEST(SqlTxtRtnsTest, HotfixTextsYieldNoReferences)
                                 lines({"select VER_MAJOR, VER_MINOR, VER_RELEASE, VER_BUILD", "from VER"}),
                                 lines({"EXECUTE PROCEDURE FIX_PERIOD_FIELDS;"}),
                                 lines({"GRANT EXECUTE ON PROCEDURE PERIOD_VERIFY TO KORVAN_ROLE;"})}) {
-        const TSQLScanResult r = scan(text);
+        const TSQLScanResult r = scanAsParsed(text);
         EXPECT_EQ(r.error, speNone);
         EXPECT_TRUE(r.references.empty()) << text.toStdString();
         EXPECT_FALSE(r.hasMacros);
@@ -153,7 +143,7 @@ TEST(SqlTxtRtnsTest, HotfixTextsYieldNoReferences)
 TEST(SqlTxtRtnsTest, ScansParametersAndTheServerTextOfEqualLength)
 {
     const QString text = QStringLiteral("select ':a', \"B:\" from T where X = :X and \"Y\" = ?\"lower\" -- :c\r\n");
-    const TSQLScanResult r = scan(text, true);
+    const TSQLScanResult r = scanAsParsed(text, true);
     ASSERT_EQ(r.error, speNone);
     EXPECT_EQ(namesOf(r), QStringList({"X", "lower"}));
     EXPECT_FALSE(r.references[0].quoted);
@@ -167,14 +157,14 @@ TEST(SqlTxtRtnsTest, ScansParametersAndTheServerTextOfEqualLength)
 
 TEST(SqlTxtRtnsTest, ParameterNamesTakeTheLongestRunOfNameCharacters)
 {
-    const TSQLScanResult r = scan(QStringLiteral("select * from T where A = :V$P.ID_1#%x||'z' and B=:b)"));
+    const TSQLScanResult r = scanAsParsed(QStringLiteral("select * from T where A = :V$P.ID_1#%x||'z' and B=:b)"));
     ASSERT_EQ(r.error, speNone);
     EXPECT_EQ(namesOf(r), QStringList({"V$P.ID_1#%x", "b"}));
 }
 
 TEST(SqlTxtRtnsTest, TracksTheWhereClauseAndIsNullCandidates)
 {
-    const TSQLScanResult r = scan(QStringLiteral(
+    const TSQLScanResult r = scanAsParsed(QStringLiteral(
         "select :F from T where (A = :A) and B = :B + 1 and C = :C -- x\r\n"
         " and D in (select E from U where E = :E) group by G having H = :H"));
     ASSERT_EQ(r.error, speNone);
@@ -194,7 +184,7 @@ TEST(SqlTxtRtnsTest, ExecuteBlockParametersStandBeforeAs)
     const QString text = QStringLiteral(
         "execute block (X integer = :X, ALIAS integer = :ALIAS) returns (Y integer)\r\nas\r\n"
         "begin Y = :X; suspend; end");
-    const TSQLScanResult r = scan(text);
+    const TSQLScanResult r = scanAsParsed(text);
     ASSERT_EQ(r.error, speNone);
     EXPECT_EQ(namesOf(r), QStringList({"X", "ALIAS"}));
     EXPECT_FALSE(r.references[0].inWhereClause);
@@ -202,13 +192,13 @@ TEST(SqlTxtRtnsTest, ExecuteBlockParametersStandBeforeAs)
 
 TEST(SqlTxtRtnsTest, ReportsParseErrors)
 {
-    EXPECT_EQ(scan(QStringLiteral("select 'abc from T where X = :X")).error, speEOFInString);
-    EXPECT_EQ(scan(QStringLiteral("select 'it''s' from T where X = :X ''")).error, speNone);
-    EXPECT_EQ(scan(QStringLiteral("select 'it''")).error, speEOFInString);
-    EXPECT_EQ(scan(QStringLiteral("select 1 /* where X = :X")).error, speEOFInComment);
-    EXPECT_EQ(scan(QStringLiteral("select * from T where X = : and Y = 1")).error, speNameExpected);
-    EXPECT_EQ(scan(QStringLiteral("select * from T where X = ?")).error, speNameExpected);
-    EXPECT_EQ(scan(QStringLiteral("select * from T where X = :\"open")).error, speEOFInString);
+    EXPECT_EQ(scanAsParsed(QStringLiteral("select 'abc from T where X = :X")).error, speEOFInString);
+    EXPECT_EQ(scanAsParsed(QStringLiteral("select 'it''s' from T where X = :X ''")).error, speNone);
+    EXPECT_EQ(scanAsParsed(QStringLiteral("select 'it''")).error, speEOFInString);
+    EXPECT_EQ(scanAsParsed(QStringLiteral("select 1 /* where X = :X")).error, speEOFInComment);
+    EXPECT_EQ(scanAsParsed(QStringLiteral("select * from T where X = : and Y = 1")).error, speNameExpected);
+    EXPECT_EQ(scanAsParsed(QStringLiteral("select * from T where X = ?")).error, speNameExpected);
+    EXPECT_EQ(scanAsParsed(QStringLiteral("select * from T where X = :\"open")).error, speEOFInString);
     EXPECT_EQ(SQLParseErrorText(speEOFInComment), "EOF in comment detected");
     EXPECT_EQ(SQLParseErrorText(speEOFInString), "EOF in string detected");
     EXPECT_EQ(SQLParseErrorText(speNameExpected), "Parameter name expected");
@@ -217,7 +207,7 @@ TEST(SqlTxtRtnsTest, ReportsParseErrors)
 TEST(SqlTxtRtnsTest, ScansMacrosInEveryForm)
 {
     const QString text = QStringLiteral("select @FIELDS%ID,NAME from @@TABLE%#T 1@ where @\"COND%1=1\" and X=:X");
-    const TSQLScanResult r = scan(text, true);
+    const TSQLScanResult r = scanAsParsed(text, true);
     ASSERT_EQ(r.error, speNone);
     EXPECT_TRUE(r.hasMacros);
     EXPECT_EQ(namesOf(r), QStringList({"FIELDS%ID,NAME", "TABLE%#T 1", "COND%1=1", "X"}));
@@ -225,7 +215,7 @@ TEST(SqlTxtRtnsTest, ScansMacrosInEveryForm)
     EXPECT_EQ(r.references[1].endPos, text.indexOf("1@") + 1);
     EXPECT_FALSE(r.references[3].isMacro);
     // Macros open even in data definition texts.
-    EXPECT_TRUE(scan(QStringLiteral("create table @T (X int)")).hasMacros);
+    EXPECT_TRUE(scanAsParsed(QStringLiteral("create table @T (X int)")).hasMacros);
 
     const TMacroParts quoted = SplitMacroText(r.references[1].name);
     EXPECT_EQ(quoted.name, "TABLE");
@@ -242,7 +232,7 @@ namespace {
 
 TReadyReference param(const QString& text, const char* marker, bool isNull)
 {
-    const TSQLScanResult r = scan(text);
+    const TSQLScanResult r = scanAsParsed(text);
     const int begin = static_cast<int>(text.indexOf(QLatin1String(marker)));
     for (const TSQLReference& ref : r.references)
         if (ref.beginPos == begin)
