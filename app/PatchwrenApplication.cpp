@@ -7,6 +7,9 @@
 
 PatchwrenApplication::PatchwrenApplication(int& argc, char** argv) : QApplication(argc, argv)
 {
+    // Qt would take the name from the command (lower-case "patchwren" when installed); the
+    // desktop matches the windows to the program's entry by this name, whatever the command.
+    setApplicationName(QStringLiteral("Patchwren"));
     // The window's font where it is not installed: metrically close free families.
     QFont::insertSubstitutions(QStringLiteral("Tahoma"),
                                {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
