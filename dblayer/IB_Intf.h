@@ -19,6 +19,20 @@
 
 #include <ibase.h>
 
+// ---- Firebird 4 attachment items that Firebird 3's ibase.h lacks (values from Firebird 4's).
+#ifndef isc_dpb_session_time_zone
+#define isc_dpb_session_time_zone 91
+#endif
+#ifndef isc_dpb_set_bind
+#define isc_dpb_set_bind 93
+#endif
+#ifndef isc_dpb_decfloat_round
+#define isc_dpb_decfloat_round 94
+#endif
+#ifndef isc_dpb_decfloat_traps
+#define isc_dpb_decfloat_traps 95
+#endif
+
 #include <QString>
 
 #include <atomic>

@@ -1,5 +1,6 @@
 #include "pFIBProps.h"
 
+#include "IB_Intf.h"
 #include "fib.h"
 
 #include <array>
@@ -28,8 +29,11 @@ struct TExtraDPBName {
     const char* name;
     int code;
 };
-const std::array<TExtraDPBName, 3> kExtraDPBNames = {{
-    {"no_db_triggers", 72}, {"set_db_charset", 68}, {"utf8_filename", 77}}};
+// Looked up after the table; the Firebird 4 items follow the older ones.
+const std::array<TExtraDPBName, 7> kExtraDPBNames = {{
+    {"no_db_triggers", 72}, {"set_db_charset", 68}, {"utf8_filename", 77},
+    {"session_time_zone", isc_dpb_session_time_zone}, {"set_bind", isc_dpb_set_bind},
+    {"decfloat_round", isc_dpb_decfloat_round}, {"decfloat_traps", isc_dpb_decfloat_traps}}};
 
 enum TDPBCode : int {
     dpbNumBuffers = 5, dpbGarbageCollect = 8, dpbVerify = 9, dpbSweep = 10, dpbDbkeyScope = 13,
@@ -40,7 +44,20 @@ enum TDPBCode : int {
     dpbLcCtype = 48, dpbShutdown = 50, dpbOnline = 51, dpbShutdownDelay = 52, dpbOverwrite = 54,
     dpbConnectTimeout = 57, dpbDummyPacketInterval = 58, dpbSqlRoleName = 60, dpbSqlDialect = 63,
     dpbSetDbCharset = 68, dpbNoDbTriggers = 72, dpbInstanceName = 75, dpbUtf8Filename = 77,
+    dpbSessionTimeZone = isc_dpb_session_time_zone, dpbSetBind = isc_dpb_set_bind,
+    dpbDecfloatRound = isc_dpb_decfloat_round, dpbDecfloatTraps = isc_dpb_decfloat_traps,
 };
+
+// The name of a code for messages: its table name, else its first name after the table.
+QString dpbItemName(int code)
+{
+    if (code >= 1 && code <= DPBNameCount)
+        return DPBConstName(code);
+    for (const TExtraDPBName& extra : kExtraDPBNames)
+        if (extra.code == code)
+            return QString::fromLatin1(extra.name);
+    return QString::number(code);
+}
 
 bool isTrimmed(QChar c) { return c.unicode() <= 32; }
 
@@ -88,7 +105,7 @@ void appendText(QByteArray& dpb, int code, const QByteArray& value)
 {
     if (value.size() > 255)
         RaiseClientErrorText(QStringLiteral("The value of DPB parameter isc_dpb_%s is too long (%d bytes; at most 255)."),
-                             {DPBConstName(code), static_cast<int>(value.size())});
+                             {dpbItemName(code), static_cast<int>(value.size())});
     dpb.append(static_cast<char>(code));
     dpb.append(static_cast<char>(value.size()));
     dpb.append(value);
@@ -280,6 +297,10 @@ QByteArray BuildDPB(TStringList& params, bool isFirebird)
         case dpbUtf8Filename:
             if (isFirebird)
                 appendEmpty(dpb, code);
+            break;
+        case dpbSessionTimeZone: case dpbSetBind: case dpbDecfloatRound: case dpbDecfloatTraps:
+            if (isFirebird)
+                appendText(dpb, code, value);
             break;
         case 0:
             RaiseClientError(ceDPBConstantUnknown, {QString::fromLocal8Bit(name)});

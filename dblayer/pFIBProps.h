@@ -17,8 +17,9 @@
 inline constexpr int DPBNameCount = 83;
 // The table name of a code from 1 to 83 ("user_name" for 28); empty outside the table.
 QString DPBConstName(int code);
-// The code of a name as the DPB builder looks it up: the 83 table names and no_db_triggers (72),
-// set_db_charset (68) and utf8_filename (77); exact comparison; 0 when not found.
+// The code of a name as the DPB builder looks it up: the 83 table names, then no_db_triggers (72),
+// set_db_charset (68), utf8_filename (77) and Firebird 4's session_time_zone (91), set_bind (93),
+// decfloat_round (94) and decfloat_traps (95); exact comparison; 0 when not found.
 int DPBConstCode(const QByteArray& name);
 
 // Index of the first line naming the parameter, or -1. The match ignores ASCII letter case and
@@ -36,7 +37,8 @@ void SetDBParamByDPB(TStringList& params, int code, const QString& value);
 // written back (a change of the list); empty lines add nothing. Raises client error 8 for an
 // unsupported table name, 9 for an unknown name, an EFIBClientError naming the parameter when a
 // text value exceeds 255 bytes, and Exception for a numeric value that is not an integer.
-// isFirebird decides the items of codes 68, 72, 75 and 77.
+// isFirebird decides the items of codes 68, 72, 75, 77, 91, 93, 94 and 95: the Firebird 4 items
+// are text items, sent only to Firebird.
 QByteArray BuildDPB(TStringList& params, bool isFirebird);
 
 // One line of a parameter list as the block builders read it.

@@ -12,10 +12,19 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <tuple>
 
 namespace {
 
 std::string gSqlMessage = "fake sql message";
+
+// The event buffer lengths are short in Firebird 3's header and unsigned short in Firebird 4's; a
+// definition must match the header's declaration to be the exported C function.
+template <class> struct TParameters;
+template <class R, class... A>
+struct TParameters<R (*)(A...)> { using type = std::tuple<A...>; };
+template <auto function, std::size_t index>
+using TParameter = std::tuple_element_t<index, typename TParameters<decltype(function)>::type>;
 
 ISC_STATUS unavailable(ISC_STATUS* status)
 {
@@ -120,7 +129,7 @@ ISC_STATUS isc_commit_retaining(ISC_STATUS* s, isc_tr_handle*) { return unavaila
 ISC_STATUS isc_rollback_transaction(ISC_STATUS* s, isc_tr_handle*) { return unavailable(s); }
 ISC_STATUS isc_cancel_events(ISC_STATUS* s, isc_db_handle*, ISC_LONG*) { return unavailable(s); }
 // Calls the callback at once, so a test can look at the binding while a call is in progress.
-ISC_STATUS isc_que_events(ISC_STATUS* s, isc_db_handle*, ISC_LONG*, short, const ISC_UCHAR*, ISC_EVENT_CALLBACK callback, void* arg)
+ISC_STATUS isc_que_events(ISC_STATUS* s, isc_db_handle*, ISC_LONG*, TParameter<&isc_que_events, 3>, const ISC_UCHAR*, ISC_EVENT_CALLBACK callback, void* arg)
 {
     if (callback)
         callback(arg, 0, nullptr);
@@ -132,7 +141,7 @@ ISC_LONG isc_free(ISC_SCHAR*) { return 0; }
 ISC_STATUS isc_array_lookup_bounds(ISC_STATUS* s, isc_db_handle*, isc_tr_handle*, const ISC_SCHAR*, const ISC_SCHAR*, ISC_ARRAY_DESC*) { return unavailable(s); }
 ISC_STATUS isc_array_get_slice(ISC_STATUS* s, isc_db_handle*, isc_tr_handle*, ISC_QUAD*, const ISC_ARRAY_DESC*, void*, ISC_LONG*) { return unavailable(s); }
 ISC_STATUS isc_array_put_slice(ISC_STATUS* s, isc_db_handle*, isc_tr_handle*, ISC_QUAD*, const ISC_ARRAY_DESC*, void*, ISC_LONG*) { return unavailable(s); }
-ISC_STATUS isc_wait_for_event(ISC_STATUS* s, isc_db_handle*, short, const ISC_UCHAR*, ISC_UCHAR*) { return unavailable(s); }
+ISC_STATUS isc_wait_for_event(ISC_STATUS* s, isc_db_handle*, TParameter<&isc_wait_for_event, 2>, const ISC_UCHAR*, ISC_UCHAR*) { return unavailable(s); }
 ISC_STATUS isc_transaction_info(ISC_STATUS* s, isc_tr_handle*, short, const ISC_SCHAR*, short, ISC_SCHAR*) { return unavailable(s); }
 ISC_STATUS isc_prepare_transaction(ISC_STATUS* s, isc_tr_handle*) { return unavailable(s); }
 ISC_STATUS isc_prepare_transaction2(ISC_STATUS* s, isc_tr_handle*, ISC_USHORT, const ISC_UCHAR*) { return unavailable(s); }

@@ -93,7 +93,7 @@ TEST(ConnectionThreadTest, OpensFromTwoThreadsPassTheAttachLockOneAtATime)
         db.setUseLoginPrompt(true);
         db.Open();
         attachments[k] = db.AttachmentID();
-        EXPECT_EQ(db.ServerMajorVersion(), 3);
+        EXPECT_GE(db.ServerMajorVersion(), 3);
         db.Close();
     });
     EXPECT_EQ(errors[0], QString());

@@ -2,6 +2,7 @@
 #include "TestEnv.h"
 #include "fib.h"
 #include "pFIBDatabase.h"
+#include "pFIBQuery.h"
 
 #include <QObject>
 #include <gtest/gtest.h>
@@ -38,7 +39,9 @@ TEST(DatabaseTest, OpensAndClosesRemoteAndEmbeddedWithServerFacts)
         ASSERT_TRUE(c.db->Connected());
         EXPECT_NE(c.db->Handle(), 0u);
         EXPECT_GT(c.db->AttachmentID(), 0);
-        EXPECT_EQ(c.db->ServerMajorVersion(), 3);
+        EXPECT_EQ(c.db->ServerMajorVersion(),  // as the server reports it, 3 or 4
+                  file.scalar("select cast(left(rdb$get_context('SYSTEM', 'ENGINE_VERSION'), 1) as integer) "
+                              "from rdb$database"));
         EXPECT_GE(c.db->ServerMinorVersion(), 0);
         EXPECT_GT(c.db->ServerBuild(), 0);
         EXPECT_TRUE(c.db->IsFirebirdConnect());
@@ -249,4 +252,41 @@ TEST(DatabaseTest, ConnectAndDisconnectEventsAndTheirFailures)
     c.db->Open();
     EXPECT_FALSE(c.db->Connected());
     EXPECT_FALSE(log.contains("late callback"));
+}
+
+// A Firebird 3.0 client cannot describe Firebird 4's new types; the set_bind line asks a Firebird 4
+// server to send the older types instead.
+TEST(DatabaseTest, SetBindLineLetsAnOlderClientReadNewerServerTypes)
+{
+    const QString legacyClient = qEnvironmentVariable("PATCHWREN_TEST_LEGACY_CLIENT");
+    if (legacyClient.isEmpty())
+        GTEST_SKIP() << "needs PATCHWREN_TEST_LEGACY_CLIENT, a Firebird 3.0 client library, and a Firebird 4 "
+                        "server; the test command's debian13 stage sets both up";
+    ConnectionTestDatabase file(QStringLiteral("db-set-bind"));
+    Connection c(file.name());
+    c.db->setLibraryName(legacyClient);
+    auto* tr = new TpFIBTransaction(&c.form);
+    tr->setDefaultDatabase(c.db);
+    auto* q = new TpFIBQuery(&c.form);
+    q->setDatabase(c.db);
+    q->setTransaction(tr);
+    q->setSQLText("select current_timestamp, cast(12345678901234 as int128), cast(1.5 as decfloat(16)) "
+                  "from rdb$database");
+    const auto run = [&] {
+        c.db->Open();
+        tr->StartTransaction();
+        q->ExecQuery();
+    };
+
+    EXPECT_TRUE(messageOf<EFIBInterBaseError>(run).contains("Data type unknown"));
+    tr->Rollback();
+    c.db->Close();
+    c.db->DBParams()->Add("set_bind=time zone to legacy; int128 to legacy; decfloat to legacy");
+    run();
+    EXPECT_EQ(q->GetFields(0)->SQLType(), SQL_TIMESTAMP);
+    EXPECT_TRUE(q->GetFields(0)->AsDateTime().isValid());
+    EXPECT_EQ(q->GetFields(1)->SQLType(), SQL_INT64);
+    EXPECT_EQ(q->GetFields(1)->AsString(), "12345678901234");
+    EXPECT_EQ(q->GetFields(2)->SQLType(), SQL_DOUBLE);
+    EXPECT_EQ(q->GetFields(2)->AsDouble(), 1.5);
 }

@@ -24,7 +24,9 @@ QString testPassword()
 {
     if (qEnvironmentVariableIsSet("PATCHWREN_TEST_PASSWORD"))
         return qEnvironmentVariable("PATCHWREN_TEST_PASSWORD");
-    QFile file(QStringLiteral("/etc/firebird/3.0/SYSDBA.password"));
+    QFile file(QStringLiteral("/etc/firebird/4.0/SYSDBA.password"));
+    if (!file.exists())
+        file.setFileName(QStringLiteral("/etc/firebird/3.0/SYSDBA.password"));
     if (!file.open(QIODevice::ReadOnly))
         return {};
     static const QRegularExpression line(QStringLiteral("^ISC_PASSWORD=\"?([^\"\\n]*)\"?$"),

@@ -85,6 +85,11 @@ TEST(DPBTest, FirebirdFlagDecidesTheSharedCodes)
     const QStringList lines = {"set_db_charset=WIN1251", "no_db_triggers", "instance_name=I1", "utf8_filename"};
     EXPECT_EQ(dpbOf(lines, true), bytes({1, 68, 7}) + "WIN1251" + bytes({72, 1, 1, 77, 0}));
     EXPECT_EQ(dpbOf(lines, false), bytes({1, 75, 2}) + "I1");
+    const QStringList fb4 = {"set_bind=int128 to legacy", "ISC_DPB_SESSION_TIME_ZONE=UTC", "decfloat_round=ceiling",
+                             "decfloat_traps=Inexact"};
+    EXPECT_EQ(dpbOf(fb4, true), bytes({1, 93, 16}) + "int128 to legacy" + bytes({91, 3}) + "UTC" + bytes({94, 7}) +
+                                    "ceiling" + bytes({95, 7}) + "Inexact");
+    EXPECT_EQ(dpbOf(fb4, false), bytes({1}));
 }
 
 TEST(DPBTest, TrimmingIsWrittenBackAndSpacesInsideStay)
@@ -114,6 +119,7 @@ TEST(DPBTest, UnknownUnsupportedTooLongAndNonNumericValuesFail)
     EXPECT_EQ(code, -1);
     EXPECT_TRUE(message.contains("isc_dpb_password")) << message.toStdString();
     EXPECT_TRUE(message.contains("too long")) << message.toStdString();
+    EXPECT_TRUE(clientError([] { dpbOf({"set_bind=" + QString(256, 'x')}); }).second.contains("isc_dpb_set_bind"));
     EXPECT_EQ(dpbOf({"password=" + QString(255, 'x')}).size(), 1 + 2 + 255);
     // A one-byte number is refused rather than cut to its low byte, and so is a block whose
     // length the 16-bit count cannot carry.
@@ -235,6 +241,7 @@ TEST(ServerVersionTest, RunsOfDigitsFillMajorMinorReleaseBuild)
     };
     EXPECT_EQ(parse("WI-V3.0.10.33601 Firebird 3.0"), (std::array{3, 0, 10, 33601}));
     EXPECT_EQ(parse("LI-V2.5.9.27139 Firebird 2.5"), (std::array{2, 5, 9, 27139}));
+    EXPECT_EQ(parse("LI-V4.0.5.3140 Firebird 4.0"), (std::array{4, 0, 5, 3140}));
     EXPECT_EQ(parse("WI-V6.5..1 X"), (std::array{6, 5, 0, 1}));  // an empty run gives 0
     EXPECT_EQ(parse("LI-V3.0"), (std::array{3, -1, -1, -1}));     // the last character is not read
     EXPECT_EQ(parse(""), (std::array{-1, -1, -1, -1}));

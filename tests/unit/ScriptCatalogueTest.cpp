@@ -95,7 +95,8 @@ class ScriptTextTest : public ::testing::TestWithParam<ExpectedText> {};
 TEST_P(ScriptTextTest, IsStoredAsSentAndScansAsItsKind)
 {
     const ExpectedText& expected = GetParam();
-    const script::ScriptStatement& s = script::statement(expected.component);
+    const QString component = QString::fromUtf8(expected.component);  // a named text: no temporary for the reference
+    const script::ScriptStatement& s = script::statement(component);
 
     QFile file(s.resource);
     script::statementLines(s);  // registers the resources
